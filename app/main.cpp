@@ -1,0 +1,46 @@
+// The kestrane executable: the SDL window, the audio device and the game.
+#include <SDL.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/event_loop.h"
+#include "app/main_form.h"
+#include "app/sdl_platform.h"
+#include "assets/surfaces.h"
+#include "audio/silent_audio.h"
+
+int main(int, char**) {
+  std::string error;
+  std::unique_ptr<SdlPlatform> platform = SdlPlatform::Create(error);
+  if (!platform) {
+    std::fprintf(stderr, "kestrane: %s\n", error.c_str());
+    return 1;
+  }
+  static Surfaces gfx;  // large; kept off the stack
+  const std::string bad = LoadSurfaces(gfx, platform->Format());
+  if (!bad.empty()) {
+    std::fprintf(stderr, "kestrane: the built-in picture %s is damaged\n", bad.c_str());
+    return 1;
+  }
+  platform->SetIcon(gfx.icon);
+
+  EventLoop loop(*platform);
+  SilentModulePlayer player;
+  SilentWaveOutput waveOut;
+  DefaultRandom random;
+  Game game(gfx, loop, player, waveOut, random);
+  MainForm form(game);
+  loop.SetHandlers(&form);
+
+  char* base = SDL_GetBasePath();
+  const std::string exeFolder = base != nullptr ? base : "./";
+  SDL_free(base);
+  try {
+    Form_Load(game, exeFolder);
+    platform->ShowWindow();
+    loop.Run();
+  } catch (const ProgramExit&) {
+  }
+  return 0;
+}

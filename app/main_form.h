@@ -1,0 +1,32 @@
+// The main window's life cycle and the wiring of its events to the handlers.
+#pragma once
+
+#include <string_view>
+
+#include "app/event_loop.h"
+#include "game/game.h"
+
+// Called once before the window is shown; ends on the finished title screen.
+// exeFolder is the folder holding the executable (with or without a trailing
+// separator), where the music file lies.
+void Form_Load(Game& g, std::string_view exeFolder);
+
+// Called when the window is being closed (Escape on the title screen or the
+// window's close command): shuts the music down. The caller then ends the
+// program with Host::Quit.
+void Form_Unload(Game& g);
+
+// Form_Unload, then Host::Quit: the one way out of the program. Does not
+// return (Host::Quit throws ProgramExit).
+void UnloadMainForm(Game& g);
+
+// Routes the event loop's events and timer ticks to the window's handlers.
+class MainForm : public Handlers {
+ public:
+  explicit MainForm(Game& g) : g_(g) {}
+  void OnEvent(const Event& e) override;
+  void OnTimer(TimerId id) override;
+
+ private:
+  Game& g_;
+};

@@ -1,0 +1,50 @@
+// The game's one set of surfaces: the window canvas, the background, every
+// sprite sheet and picture. Made once at start-up, alive until the end.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "assets/surface.h"
+
+struct SheetLayout {
+  int cellWidth, cellHeight, cells;  // one row of cells; masks one cell height below
+};
+
+// Cell layouts of the uniform sheets.
+constexpr SheetLayout kPlayerSheet{45, 45, 3};
+constexpr SheetLayout kReacteurSheet{13, 16, 3};
+constexpr SheetLayout kBulletSheet{14, 24, 3};
+constexpr SheetLayout kBlowSheet{32, 32, 19};
+constexpr SheetLayout kEnnemySheets[4] = {{32, 32, 10}, {32, 32, 8}, {32, 32, 8}, {48, 48, 23}};
+constexpr SheetLayout kFonteSheet{14, 16, 62};
+
+constexpr int kCanvasSize = 400;
+
+struct Surfaces {
+  Surface canvas{kCanvasSize, kCanvasSize};  // what the window shows when presented
+  Surface bufTiles{605, 645};                // scrolling star-field background
+  Surface sprStars{600, 360};
+  Surface sprPlayer{135, 90};
+  Surface sprReacteur{39, 32};
+  Surface sprBullet{42, 48};
+  Surface sprBlow{608, 64};
+  Surface sprEnnemy[4] = {{320, 64}, {256, 64}, {256, 64}, {1104, 96}};
+  Surface sprStatus{120, 60};
+  Surface picTitle{400, 400};
+  Surface picFonte{868, 32};
+  Surface picScrollBuffer{440, 40};
+  Surface sprLink{141, 20};
+  Surface sprBulletEnnemy{24, 8};
+  Surface sprBulletBoss{80, 40};
+  Surface icon{32, 32};
+};
+
+// Decodes a binary PPM (P6, maxval 255) into dst, which must have exactly the
+// picture's size. Returns false, leaving dst unchanged, on anything else.
+bool DecodePpm(std::span<const uint8_t> file, const PixelFormat& format, Surface& dst);
+
+// Fills every picture surface from the embedded data and clears the work
+// surfaces (canvas and background black, banner surface white). Returns an
+// empty string on success, else the name of the picture that failed.
+std::string LoadSurfaces(Surfaces& s, const PixelFormat& format);

@@ -1,0 +1,21 @@
+#include "game/tick.h"
+
+namespace {
+constexpr int16_t kScrollStep = 2;      // pixels the star field moves per tick
+constexpr int16_t kStarStripRows = 360; // StarRow restarts here
+}  // namespace
+
+void ScrollBackground(Game& g) {
+  World& w = g.world;
+  Surfaces& s = g.gfx;
+  w.StarRow = static_cast<int16_t>(w.StarRow - kScrollStep);
+  if (w.StarRow <= 0) w.StarRow = kStarStripRows;
+  BitBlt(s.bufTiles, 0, kScrollStep, kCanvasSize, kCanvasSize, s.bufTiles, 0, 0, SRCCOPY);
+  BitBlt(s.bufTiles, 0, 0, kCanvasSize, kScrollStep, s.sprStars, 0, w.StarRow, SRCCOPY);
+  BitBlt(s.canvas, 0, 0, kCanvasSize, kCanvasSize, s.bufTiles, 0, 0, SRCCOPY);
+}
+
+void tmrMain_Timer(Game& g) {
+  ScrollBackground(g);
+  g.host.Present(g.gfx.canvas);
+}

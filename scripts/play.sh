@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the game in release mode and starts it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+cmake --preset release >/dev/null
+cmake --build --preset release --target kestrane
+exec build/release/kestrane "$@"
