@@ -1,5 +1,8 @@
 #include "app/main_form.h"
 
+#include "app/input.h"
+#include "app/link.h"
+#include "display/banner.h"
 #include "game/tick.h"
 
 void Form_Load(Game& g, std::string_view exeFolder) {
@@ -20,17 +23,28 @@ void UnloadMainForm(Game& g) {
 
 void MainForm::OnEvent(const Event& e) {
   switch (e.type) {
+    case Event::Type::KeyDown:
+      Form_KeyDown(g_, e.key, e.shift);
+      break;
+    case Event::Type::KeyUp:
+      Form_KeyUp(g_, e.key, e.shift);
+      break;
+    case Event::Type::MouseMove:
+      Form_MouseMove(g_, e.shift, e.x, e.y);
+      break;
+    case Event::Type::MouseDown:
+      Form_MouseDown(g_, e.button, e.shift, e.x, e.y);
+      break;
     case Event::Type::Close:
       UnloadMainForm(g_);
-      break;
-    case Event::Type::KeyDown:
-      if (e.key == VK_ESCAPE) UnloadMainForm(g_);
-      break;
-    default:
       break;
   }
 }
 
 void MainForm::OnTimer(TimerId id) {
-  if (id == TimerId::Main) tmrMain_Timer(g_);
+  if (id == TimerId::Main) {
+    tmrMain_Timer(g_);
+  } else {
+    tmrScrollText_Timer(g_);
+  }
 }

@@ -9,7 +9,7 @@ namespace {
 
 // Handlers that log what they get, with the clock at that moment.
 struct Log : Handlers {
-  explicit Log(ScriptedPlatform& p) : p(p) {}
+  explicit Log(ScriptedPlatform& platform) : p(platform) {}
   void OnEvent(const Event& e) override {
     events.push_back({p.now, e.key});
     if (onEvent) onEvent(e);

@@ -1,0 +1,12 @@
+// Keyboard handling of the main window. Which table applies depends on
+// GameRunning alone.
+#pragma once
+
+#include <cstdint>
+
+#include "game/game.h"
+
+// For each key press and each automatic repeat. shift is ignored.
+void Form_KeyDown(Game& g, int16_t key, int16_t shift);
+// Once when a key is released; acts only during play.
+void Form_KeyUp(Game& g, int16_t key, int16_t shift);
