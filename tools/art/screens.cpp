@@ -90,6 +90,16 @@ void Paint(Image& dst, const Sprite& s, int dx, int dy) {
       if (s.Solid(x, y)) dst.Set(dx + x, dy + y, s.Get(x, y));
 }
 
+// Cell `index` of a sheet made by BuildSheet, square cells of `size`.
+Sprite SheetCell(const Image& sheet, int size, int index) {
+  const int h = sheet.Height() / 2, x0 = index * size;
+  Sprite s(size, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < size; ++x)
+      if (sheet.Get(x0 + x, h + y) == kBlack) s.Set(x, y, sheet.Get(x0 + x, y));
+  return s;
+}
+
 // Adds light to a pixel (glows, nebula), never darkening it.
 void Glow(Image& img, int x, int y, Rgb add, double k) {
   if (!img.Inside(x, y)) return;
@@ -262,44 +272,22 @@ Image MakeTitle(const Image& link) {
         if (r < 1.3 || r > 1.9) continue;
         const bool behind = ey < 0 && std::hypot(rx, ry) < pr;
         if (behind) continue;
+        if (r > 1.56 && r < 1.61) continue;  // the gap between the inner and outer ring
         const double stripe = 0.5 + 0.5 * std::sin(r * 40);
-        Glow(img, x, y, {200, 170, 120}, 0.25 + 0.3 * stripe);
+        const double lit = 0.55 + 0.45 * std::clamp(-ex / (1.9 * pr), -1.0, 1.0);
+        const Rgb ring = Scale(Mix(Rgb{150, 120, 90}, Rgb{236, 210, 160}, stripe), lit);
+        img.Set(x, y, Mix(img.Get(x, y), ring, 0.8));
       }
   }
 
   // Enemies far ahead and a few shots on their way.
-  Paint(img, [] {
-    Image e = MakeEnnemy(3);
-    Sprite s(48, 48);
-    for (int y = 0; y < 48; ++y)
-      for (int x = 0; x < 48; ++x)
-        if (e.Get(48 * 5 + x, 48 + y) == kBlack) s.Set(x, y, e.Get(48 * 5 + x, y));
-    return s;
-  }(), 84, 92);
-  Paint(img, [] {
-    Image e = MakeEnnemy(0);
-    Sprite s(32, 32);
-    for (int y = 0; y < 32; ++y)
-      for (int x = 0; x < 32; ++x)
-        if (e.Get(32 * 3 + x, 32 + y) == kBlack) s.Set(x, y, e.Get(32 * 3 + x, y));
-    return s;
-  }(), 36, 176);
-  Paint(img, [] {
-    Image e = MakeEnnemy(1);
-    Sprite s(32, 32);
-    for (int y = 0; y < 32; ++y)
-      for (int x = 0; x < 32; ++x)
-        if (e.Get(32 * 2 + x, 32 + y) == kBlack) s.Set(x, y, e.Get(32 * 2 + x, y));
-    return s;
-  }(), 220, 84);
-  for (int k = 0; k < 3; ++k) {
-    const int sx = 178 + k * 22 - (k == 1 ? 11 : 0), sy = 150 - k * 26;
-    for (int y = 0; y < 14; ++y) {
-      img.Set(sx, sy + y, Rgb{200, 255, 200});
-      Glow(img, sx - 1, sy + y, {60, 200, 90}, 0.6);
-      Glow(img, sx + 1, sy + y, {60, 200, 90}, 0.6);
-    }
-  }
+  Paint(img, SheetCell(MakeEnnemy(3), 48, 5), 84, 92);
+  Paint(img, SheetCell(MakeEnnemy(0), 32, 3), 36, 176);
+  Paint(img, SheetCell(MakeEnnemy(1), 32, 2), 220, 84);
+  const Image shots = MakeBullet();
+  Paint(img, SheetCell(shots, 14, 0), 171, 146);
+  Paint(img, SheetCell(shots, 14, 1), 182, 104);
+  Paint(img, SheetCell(shots, 14, 2), 193, 128);
 
   // The fighter, large, climbing out of the picture's centre.
   {
