@@ -147,9 +147,14 @@ Image MakeFonte() {
   for (int code = 32; code <= 93; ++code) {
     Sprite s(14, 16);
     const Glyph& g = GlyphFor(code);
-    auto on = [&](int x, int y) { return GlyphPixel(g, (x - 2) >> 1, y >> 1) && x >= 2; };
+    // Each glyph pixel becomes 2 x 2, thickened one column to the right so
+    // strokes stay bold while the banner scrolls; the last rows stay clear
+    // for the banner's drop shadow.
+    auto on = [&](int x, int y) {
+      return x >= 2 && y >= 0 && (GlyphPixel(g, (x - 2) >> 1, y >> 1) || (x >= 3 && GlyphPixel(g, (x - 3) >> 1, y >> 1)));
+    };
     for (int y = 0; y < 14; ++y)
-      for (int x = 2; x < 12; ++x) {
+      for (int x = 2; x < 13; ++x) {
         if (!on(x, y)) continue;
         uint8_t v = kFontMid;
         if (!on(x, y - 1) || !on(x - 1, y)) v = kFontLight;
