@@ -248,6 +248,23 @@ Image MakeTitle(const Image& link) {
     }
   }
 
+  // A small cratered moon on the left, lit like everything else.
+  {
+    const double mcx = 52, mcy = 258, mr = 17;
+    const Ramp rock{{{22, 20, 40}, {48, 46, 72}, {84, 82, 110}, {130, 128, 150}, {186, 184, 200}, {230, 228, 236}}};
+    for (int y = 230; y < 290; ++y)
+      for (int x = 20; x < 90; ++x) {
+        const double dx = (x + 0.5 - mcx) / mr, dy = (y + 0.5 - mcy) / mr;
+        const double d2 = dx * dx + dy * dy;
+        if (d2 >= 1) continue;
+        const double dz = std::sqrt(1 - d2);
+        const double light = std::max(0.0, -0.6 * dx - 0.5 * dy + 0.62 * dz);
+        const double craters = Fbm(x / 6.0, y / 6.0, 63, 3);
+        const double pits = craters < 0.38 ? -0.22 : (craters > 0.62 ? 0.1 : 0);
+        img.Set(x, y, rock.Pick(std::clamp(light * 0.95 + pits + 0.05, 0.0, 1.0)));
+      }
+  }
+
   // A ringed planet on the right, lit from the upper left.
   {
     const double pcx = 338, pcy = 206, pr = 74;
