@@ -61,9 +61,11 @@ TEST_F(Pictures, EverySheetCellHasBlackImageWhiteMaskAndMatchingShapes) {
       {"sprEnnemy2", &gfx->sprEnnemy[2], kEnnemySheets[2]},
       {"sprEnnemy3", &gfx->sprEnnemy[3], kEnnemySheets[3]},
       {"picFonte", &gfx->picFonte, kFonteSheet},
-      {"sprBulletEnnemy", &gfx->sprBulletEnnemy,
+      {"sprBulletEnnemy",
+       &gfx->sprBulletEnnemy,
        {art::kBulletEnnemyCell, art::kBulletEnnemyCell, art::kBulletEnnemyCells}},
-      {"sprBulletBoss", &gfx->sprBulletBoss,
+      {"sprBulletBoss",
+       &gfx->sprBulletBoss,
        {art::kBulletBossCell, art::kBulletBossCell, art::kBulletBossCells}},
   };
   for (const NamedSheet& n : sheets) {
@@ -89,7 +91,8 @@ TEST_F(Pictures, EverySheetCellHasBlackImageWhiteMaskAndMatchingShapes) {
     SCOPED_TRACE(n.name);
     const bool font = n.sheet == &gfx->picFonte;
     for (int c = 0; c < n.layout.cells; ++c) {
-      const bool mayBeEmpty = (n.sheet == &gfx->sprReacteur && c == 0) || (font && (c == 0 || c == 32));
+      const bool mayBeEmpty =
+          (n.sheet == &gfx->sprReacteur && c == 0) || (font && (c == 0 || c == 32));
       EXPECT_EQ(CellEmpty(*n.sheet, n.layout, c), mayBeEmpty) << "cell " << c;
       if (!font && c > 0) {
         EXPECT_FALSE(CellsEqual(*n.sheet, n.layout, c - 1, c)) << "cell " << c;
@@ -129,14 +132,16 @@ TEST_F(Pictures, StatusSheetKeepsItemsInTheirRectanglesOnDarkRed) {
     }
   }
   EXPECT_EQ(mismatches, 0);
-  EXPECT_EQ(strays, 0) << "ink outside the label and digit rectangles (columns 90..119 of the digits too)";
+  EXPECT_EQ(strays, 0)
+      << "ink outside the label and digit rectangles (columns 90..119 of the digits too)";
   for (size_t i = 0; i < items.size(); ++i) EXPECT_GT(inked[i], 20) << "item " << i;
   // No two digits look alike.
   for (int a = 0; a < 10; ++a)
     for (int b = a + 1; b < 10; ++b) {
       bool differ = false;
       for (int y = 17; y < 29 && !differ; ++y)
-        for (int x = 0; x < 9 && !differ; ++x) differ = s.Pixel(9 * a + x, y) != s.Pixel(9 * b + x, y);
+        for (int x = 0; x < 9 && !differ; ++x)
+          differ = s.Pixel(9 * a + x, y) != s.Pixel(9 * b + x, y);
       EXPECT_TRUE(differ) << a << " and " << b;
     }
 }
@@ -176,7 +181,8 @@ TEST_F(Pictures, TitleCarriesTheCaptionAndAPlainBannerStrip) {
       if (link.Pixel(x, y) == link.Pixel(x, y + art::kLinkH)) ++litEqualsNormal;
     }
   EXPECT_EQ(differentFromCaption, 0);
-  EXPECT_LT(litEqualsNormal, art::kLinkW * art::kLinkH) << "the lit caption looks like the normal one";
+  EXPECT_LT(litEqualsNormal, art::kLinkW * art::kLinkH)
+      << "the lit caption looks like the normal one";
   EXPECT_GT(art::kLinkW * art::kLinkH - litEqualsNormal, 150) << "too little text in the caption";
   // Rows 380..396 lie under the scrolling banner and its shadow: one dark colour.
   const uint32_t band = t.Pixel(0, 380);

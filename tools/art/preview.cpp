@@ -33,8 +33,8 @@ void Title(Surfaces& g) {
   BitBlt(g.canvas, 0, 0, 400, 400, g.picTitle, 0, 0, SRCCOPY);
   constexpr std::string_view kText = "...KESTRANE!!!   THIS TINY GAME";
   for (size_t i = 0; i < 30; ++i)
-    BitBlt(g.picScrollBuffer, static_cast<int>(i) * 14, 0, 14, 32, g.picFonte,
-           (kText[i] - 32) * 14, 0, SRCCOPY);
+    BitBlt(g.picScrollBuffer, static_cast<int>(i) * 14, 0, 14, 32, g.picFonte, (kText[i] - 32) * 14,
+           0, SRCCOPY);
   BitBlt(g.canvas, 0, 380, 400, 16, g.picScrollBuffer, 6, 16, SRCAND);
   BitBlt(g.canvas, 1, 381, 400, 16, g.picScrollBuffer, 6, 16, SRCAND);
   BitBlt(g.canvas, 0, 380, 400, 16, g.picScrollBuffer, 6, 0, SRCPAINT);
@@ -45,12 +45,16 @@ void Play(Surfaces& g) {
   BitBlt(g.canvas, 0, 360, 400, 40, g.sprStars, 0, 2, SRCCOPY);
   for (int k = 0; k < 4; ++k) {
     const SheetLayout& l = kEnnemySheets[k];
-    for (int i = 0; i < 3; ++i) DrawCell(g.canvas, g.sprEnnemy[k], l, (i * 3 + k) % l.cells, 30 + i * 120 + k * 12, 40 + k * 60);
+    for (int i = 0; i < 3; ++i)
+      DrawCell(g.canvas, g.sprEnnemy[k], l, (i * 3 + k) % l.cells, 30 + i * 120 + k * 12,
+               40 + k * 60);
   }
-  for (int i = 0; i < 4; ++i) DrawCell(g.canvas, g.sprBlow, kBlowSheet, 3 + i * 4, 40 + i * 90, 280);
+  for (int i = 0; i < 4; ++i)
+    DrawCell(g.canvas, g.sprBlow, kBlowSheet, 3 + i * 4, 40 + i * 90, 280);
   const int labels[3][4] = {{0, 20, 40, 15}, {42, 340, 30, 15}, {80, 165, 38, 15}};
   for (const auto& l : labels) MaskedDraw(g.canvas, l[1], 0, g.sprStatus, l[0], 0, l[2], l[3], 30);
-  const int digits[8][2] = {{60, 0}, {69, 1}, {375, 3}, {210, 0}, {219, 1}, {228, 2}, {237, 7}, {246, 5}};
+  const int digits[8][2] = {{60, 0},  {69, 1},  {375, 3}, {210, 0},
+                            {219, 1}, {228, 2}, {237, 7}, {246, 5}};
   for (const auto& d : digits) MaskedDraw(g.canvas, d[0], 0, g.sprStatus, 9 * d[1], 17, 9, 12, 30);
   for (int a = 0; a < 3; ++a) {
     const int x = 120 + a * 70, y = 330;

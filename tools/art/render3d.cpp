@@ -37,7 +37,9 @@ double Lighting(Vec3 n, const Material& m) {
 }
 
 Scene::Scene(int w, int h)
-    : w_(w), h_(h), depth_(static_cast<size_t>(w) * h, -std::numeric_limits<double>::infinity()),
+    : w_(w),
+      h_(h),
+      depth_(static_cast<size_t>(w) * h, -std::numeric_limits<double>::infinity()),
       colour_(static_cast<size_t>(w) * h) {}
 
 void Scene::Put(double x, double y, double z, Rgb c) {

@@ -15,7 +15,9 @@ namespace {
 constexpr uint8_t kFontLight = 231, kFontMid = 165, kFontDark = 99;
 
 // Warm label colour by row, pale gold at the top to orange at the bottom.
-Rgb Warm(double t) { return Mix(Rgb{255, 246, 200}, Rgb{255, 150, 70}, t); }
+Rgb Warm(double t) {
+  return Mix(Rgb{255, 246, 200}, Rgb{255, 150, 70}, t);
+}
 
 // Columns of the glyph that hold pixels: [first, last], or first > last.
 void UsedColumns(const Glyph& g, int& first, int& last) {
@@ -55,7 +57,8 @@ int SmallText(Sprite& s, int x0, int y0, std::string_view text, int tall, Rgb sh
             s.Set(x + px + 1, y0 + py + 1, shadow);
       for (int py = 0; py < kGlyphH * tall; ++py)
         for (int px = 0; px < width; ++px)
-          if (on(px, py)) s.Set(x + px, y0 + py, colour(static_cast<double>(py) / (kGlyphH * tall - 1)));
+          if (on(px, py))
+            s.Set(x + px, y0 + py, colour(static_cast<double>(py) / (kGlyphH * tall - 1)));
     }
     x += width + 1;
   }
@@ -63,16 +66,26 @@ int SmallText(Sprite& s, int x0, int y0, std::string_view text, int tall, Rgb sh
 }
 
 constexpr std::array<std::array<std::string_view, 11>, 10> kDigits{{
-    {".#####.", "#######", "##...##", "##...##", "##...##", "##...##", "##...##", "##...##", "##...##", "#######", ".#####."},
-    {"...##..", "..###..", ".####..", "...##..", "...##..", "...##..", "...##..", "...##..", "...##..", ".######", ".######"},
-    {".#####.", "#######", "##...##", ".....##", "....###", "..####.", ".###...", "###....", "##.....", "#######", "#######"},
-    {".#####.", "#######", "##...##", ".....##", "..####.", "..####.", ".....##", ".....##", "##...##", "#######", ".#####."},
-    {"....##.", "...###.", "..####.", ".##.##.", "##..##.", "##..##.", "#######", "#######", "....##.", "....##.", "....##."},
-    {"#######", "#######", "##.....", "##.....", "######.", "#######", ".....##", ".....##", "##...##", "#######", ".#####."},
-    {".#####.", "#######", "##...##", "##.....", "######.", "#######", "##...##", "##...##", "##...##", "#######", ".#####."},
-    {"#######", "#######", ".....##", "....##.", "...##..", "...##..", "..##...", "..##...", "..##...", "..##...", "..##..."},
-    {".#####.", "#######", "##...##", "##...##", ".#####.", ".#####.", "##...##", "##...##", "##...##", "#######", ".#####."},
-    {".#####.", "#######", "##...##", "##...##", "##...##", "#######", ".######", ".....##", "##...##", "#######", ".#####."},
+    {".#####.", "#######", "##...##", "##...##", "##...##", "##...##", "##...##", "##...##",
+     "##...##", "#######", ".#####."},
+    {"...##..", "..###..", ".####..", "...##..", "...##..", "...##..", "...##..", "...##..",
+     "...##..", ".######", ".######"},
+    {".#####.", "#######", "##...##", ".....##", "....###", "..####.", ".###...", "###....",
+     "##.....", "#######", "#######"},
+    {".#####.", "#######", "##...##", ".....##", "..####.", "..####.", ".....##", ".....##",
+     "##...##", "#######", ".#####."},
+    {"....##.", "...###.", "..####.", ".##.##.", "##..##.", "##..##.", "#######", "#######",
+     "....##.", "....##.", "....##."},
+    {"#######", "#######", "##.....", "##.....", "######.", "#######", ".....##", ".....##",
+     "##...##", "#######", ".#####."},
+    {".#####.", "#######", "##...##", "##.....", "######.", "#######", "##...##", "##...##",
+     "##...##", "#######", ".#####."},
+    {"#######", "#######", ".....##", "....##.", "...##..", "...##..", "..##...", "..##...",
+     "..##...", "..##...", "..##..."},
+    {".#####.", "#######", "##...##", "##...##", ".#####.", ".#####.", "##...##", "##...##",
+     "##...##", "#######", ".#####."},
+    {".#####.", "#######", "##...##", "##...##", "##...##", "#######", ".######", ".....##",
+     "##...##", "#######", ".#####."},
 }};
 
 // Deep-space backdrop colour of the title picture at row y (no stars).
@@ -151,14 +164,18 @@ Image MakeFonte() {
     // strokes stay bold while the banner scrolls; the last rows stay clear
     // for the banner's drop shadow.
     auto on = [&](int x, int y) {
-      return x >= 2 && y >= 0 && (GlyphPixel(g, (x - 2) >> 1, y >> 1) || (x >= 3 && GlyphPixel(g, (x - 3) >> 1, y >> 1)));
+      return x >= 2 && y >= 0 &&
+             (GlyphPixel(g, (x - 2) >> 1, y >> 1) ||
+              (x >= 3 && GlyphPixel(g, (x - 3) >> 1, y >> 1)));
     };
     for (int y = 0; y < 14; ++y)
       for (int x = 2; x < 13; ++x) {
         if (!on(x, y)) continue;
         uint8_t v = kFontMid;
-        if (!on(x, y - 1) || !on(x - 1, y)) v = kFontLight;
-        else if (!on(x, y + 1)) v = kFontDark;
+        if (!on(x, y - 1) || !on(x - 1, y))
+          v = kFontLight;
+        else if (!on(x, y + 1))
+          v = kFontDark;
         s.Set(x, y, {v, v, v});
       }
     cells.push_back(s);
@@ -179,8 +196,10 @@ Image MakeStatus() {
     };
     for (int y = 0; y < 12; ++y)
       for (int x = 0; x < 8; ++x) {
-        if (on(x, y)) s.Set(9 * d + x, 17 + y, Warm(y / 10.0));
-        else if (on(x - 1, y - 1)) s.Set(9 * d + x, 17 + y, kShadow);
+        if (on(x, y))
+          s.Set(9 * d + x, 17 + y, Warm(y / 10.0));
+        else if (on(x - 1, y - 1))
+          s.Set(9 * d + x, 17 + y, kShadow);
       }
   }
   Image img(120, 60);
@@ -199,8 +218,9 @@ Image MakeLink() {
   const Rgb looks[2] = {{250, 250, 255}, {255, 226, 60}};
   for (int look = 0; look < 2; ++look) {
     Sprite text(kLinkW, kLinkH);
-    auto colour = look ? +[](double) { return Rgb{255, 226, 60}; }
-                       : +[](double) { return Rgb{250, 250, 255}; };
+    auto colour = look ? +[](double) { return Rgb{255, 226, 60}; } : +[](double) {
+      return Rgb{250, 250, 255};
+    };
     const int width = SmallText(text, 0, 0, kCaption, 1, kBlack, colour, true) - 1;
     const int x0 = (kLinkW - width) / 2;
     SmallText(text, x0, 1, kCaption, 1, Scale(looks[look], 0.3), colour);
@@ -251,7 +271,12 @@ Image MakeTitle(const Image& link) {
   // A small cratered moon on the left, lit like everything else.
   {
     const double mcx = 52, mcy = 258, mr = 17;
-    const Ramp rock{{{22, 20, 40}, {48, 46, 72}, {84, 82, 110}, {130, 128, 150}, {186, 184, 200}, {230, 228, 236}}};
+    const Ramp rock{{{22, 20, 40},
+                     {48, 46, 72},
+                     {84, 82, 110},
+                     {130, 128, 150},
+                     {186, 184, 200},
+                     {230, 228, 236}}};
     for (int y = 230; y < 290; ++y)
       for (int x = 20; x < 90; ++x) {
         const double dx = (x + 0.5 - mcx) / mr, dy = (y + 0.5 - mcy) / mr;
@@ -268,7 +293,12 @@ Image MakeTitle(const Image& link) {
   // A ringed planet on the right, lit from the upper left.
   {
     const double pcx = 338, pcy = 206, pr = 74;
-    const Ramp land{{{16, 10, 40}, {40, 24, 80}, {80, 50, 130}, {140, 90, 180}, {200, 150, 220}, {240, 210, 250}}};
+    const Ramp land{{{16, 10, 40},
+                     {40, 24, 80},
+                     {80, 50, 130},
+                     {140, 90, 180},
+                     {200, 150, 220},
+                     {240, 210, 250}}};
     for (int y = 0; y < kBandTop; ++y)
       for (int x = 200; x < 400; ++x) {
         const double dx = (x + 0.5 - pcx) / pr, dy = (y + 0.5 - pcy) / pr;
@@ -333,7 +363,8 @@ Image MakeTitle(const Image& link) {
     const int width = static_cast<int>(kName.size()) * kAdvance - kPix;
     const int x0 = (400 - width) / 2, y0 = 6;
     Sprite name(400, 50);
-    const Ramp gold{{{120, 50, 10}, {190, 100, 20}, {240, 160, 40}, {255, 210, 90}, {255, 244, 190}}};
+    const Ramp gold{
+        {{120, 50, 10}, {190, 100, 20}, {240, 160, 40}, {255, 210, 90}, {255, 244, 190}}};
     for (size_t i = 0; i < kName.size(); ++i) {
       const Glyph& g = GlyphFor(kName[i]);
       for (int gy = 0; gy < kGlyphH; ++gy)
@@ -346,7 +377,8 @@ Image MakeTitle(const Image& link) {
               if (x == 0 && !GlyphPixel(g, gx - 1, gy)) t = std::min(1.0, t + 0.25);
               if (y == kPix - 1 && !GlyphPixel(g, gx, gy + 1)) t = 0.05;
               if (x == kPix - 1 && !GlyphPixel(g, gx + 1, gy)) t = std::max(0.0, t - 0.35);
-              name.Set(x0 + static_cast<int>(i) * kAdvance + gx * kPix + x, y0 + gy * kPix + y, gold.Pick(t));
+              name.Set(x0 + static_cast<int>(i) * kAdvance + gx * kPix + x, y0 + gy * kPix + y,
+                       gold.Pick(t));
             }
         }
     }
@@ -361,7 +393,8 @@ Image MakeTitle(const Image& link) {
 
   // Key help near the bottom, keys in yellow.
   {
-    constexpr std::string_view kLines[3] = {"M - MUSIC ON/OFF", "S - SOUND ON/OFF", "SPACE - START GAME"};
+    constexpr std::string_view kLines[3] = {"M - MUSIC ON/OFF", "S - SOUND ON/OFF",
+                                            "SPACE - START GAME"};
     for (int i = 0; i < 3; ++i) {
       Sprite text(400, 20);
       const std::string_view line = kLines[i];

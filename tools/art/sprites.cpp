@@ -14,15 +14,25 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr double kDeg = kPi / 180;
 
-const Ramp kHull{{{26, 30, 52}, {48, 58, 90}, {78, 94, 132}, {118, 136, 172}, {164, 180, 210},
-                  {214, 224, 240}, {248, 250, 255}}};
+const Ramp kHull{{{26, 30, 52},
+                  {48, 58, 90},
+                  {78, 94, 132},
+                  {118, 136, 172},
+                  {164, 180, 210},
+                  {214, 224, 240},
+                  {248, 250, 255}}};
 const Ramp kGlass{{{12, 24, 56}, {18, 56, 110}, {40, 110, 180}, {110, 200, 240}, {220, 250, 255}}};
 const Ramp kAccent{{{90, 16, 24}, {160, 30, 30}, {220, 70, 40}, {255, 140, 70}}};
 const Ramp kGun{{{30, 30, 40}, {60, 62, 76}, {110, 112, 128}, {180, 182, 196}}};
-const Ramp kRed{{{56, 4, 12}, {100, 10, 20}, {150, 22, 28}, {200, 44, 38}, {238, 84, 60},
-                 {255, 150, 120}, {255, 224, 210}}};
-const Ramp kGold{{{64, 36, 8}, {118, 72, 16}, {172, 116, 28}, {222, 168, 52}, {250, 212, 100},
-                  {255, 244, 190}}};
+const Ramp kRed{{{56, 4, 12},
+                 {100, 10, 20},
+                 {150, 22, 28},
+                 {200, 44, 38},
+                 {238, 84, 60},
+                 {255, 150, 120},
+                 {255, 224, 210}}};
+const Ramp kGold{
+    {{64, 36, 8}, {118, 72, 16}, {172, 116, 28}, {222, 168, 52}, {250, 212, 100}, {255, 244, 190}}};
 const Ramp kSteel{{{40, 34, 40}, {80, 72, 80}, {130, 120, 126}, {186, 176, 178}, {240, 234, 230}}};
 constexpr Rgb kShipEdge{10, 12, 26};
 constexpr Rgb kRedEdge{24, 4, 10};
@@ -42,9 +52,12 @@ Part ShipPart(double u, double v, bool body, Vec3& n) {
   if (body) {
     // Fuselage: a pointed nose widening into a long body with a tail flare.
     double hw = 0;
-    if (v >= 1 && v < 15) hw = 0.6 + (v - 1) * 0.24;
-    else if (v >= 15 && v < 36) hw = 4.0;
-    else if (v >= 36 && v <= 42.5) hw = 4.0 + (v - 36) * 0.15;
+    if (v >= 1 && v < 15)
+      hw = 0.6 + (v - 1) * 0.24;
+    else if (v >= 15 && v < 36)
+      hw = 4.0;
+    else if (v >= 36 && v <= 42.5)
+      hw = 4.0 + (v - 36) * 0.15;
     if (hw > 0 && au < hw) {
       const double k = u / hw;
       n = Normalize({k, v < 15 ? -0.35 : 0.0, std::sqrt(std::max(0.05, 1 - k * k))});
@@ -84,14 +97,22 @@ Part ShipPart(double u, double v, bool body, Vec3& n) {
 
 Rgb PartColour(Part p, double light) {
   switch (p) {
-    case Part::Hull: return kHull.Pick(light);
-    case Part::Wing: return kHull.Pick(light * 0.88);
-    case Part::Stripe: return kAccent.Pick(light);
-    case Part::Glass: return kGlass.Pick(light);
-    case Part::Gun: return kGun.Pick(light);
-    case Part::Nozzle: return kGun.Pick(light * 0.7);
-    case Part::Fin: return kHull.Pick(light * 0.75);
-    case Part::None: break;
+    case Part::Hull:
+      return kHull.Pick(light);
+    case Part::Wing:
+      return kHull.Pick(light * 0.88);
+    case Part::Stripe:
+      return kAccent.Pick(light);
+    case Part::Glass:
+      return kGlass.Pick(light);
+    case Part::Gun:
+      return kGun.Pick(light);
+    case Part::Nozzle:
+      return kGun.Pick(light * 0.7);
+    case Part::Fin:
+      return kHull.Pick(light * 0.75);
+    case Part::None:
+      break;
   }
   return kBlack;
 }
@@ -99,7 +120,7 @@ Rgb PartColour(Part p, double light) {
 }  // namespace
 
 void DrawShip(Sprite& s, double cx, double top, double scale, double roll) {
-  constexpr double kEye = 55;      // perspective distance, in ship units
+  constexpr double kEye = 55;        // perspective distance, in ship units
   constexpr double kBodyLift = 2.5;  // fuselage height above the wing plane
   const double c = std::cos(roll), sn = std::sin(roll);
   for (int py = 0; py < s.Height(); ++py) {
@@ -136,10 +157,14 @@ void DrawFlame(Sprite& s, double cx, double top, double halfWidth, double length
       if (d > 1) continue;
       const double heat = std::max(d, y * 0.9);
       Rgb col;
-      if (heat < 0.3) col = {255, 255, 230};
-      else if (heat < 0.55) col = {255, 236, 90};
-      else if (heat < 0.78) col = {255, 168, 60};
-      else col = {230, 60, 200};
+      if (heat < 0.3)
+        col = {255, 255, 230};
+      else if (heat < 0.55)
+        col = {255, 236, 90};
+      else if (heat < 0.78)
+        col = {255, 168, 60};
+      else
+        col = {230, 60, 200};
       s.Set(px, py, col);
     }
   }
@@ -192,8 +217,14 @@ Image MakeBullet() {
 Image MakeBlow() {
   constexpr int kFrames = 19;
   // Fire cooling into smoke: the bottom two entries are the last embers.
-  const Ramp blow{{{52, 18, 26}, {92, 26, 22}, {150, 34, 12}, {214, 66, 16}, {246, 124, 26},
-                   {255, 184, 52}, {255, 234, 124}, {255, 255, 228}}};
+  const Ramp blow{{{52, 18, 26},
+                   {92, 26, 22},
+                   {150, 34, 12},
+                   {214, 66, 16},
+                   {246, 124, 26},
+                   {255, 184, 52},
+                   {255, 234, 124},
+                   {255, 255, 228}}};
   std::vector<Sprite> cells;
   for (int f = 0; f < kFrames; ++f) {
     Sprite s(32, 32);
@@ -253,7 +284,9 @@ Image MakeBlow() {
 
 namespace {
 
-Material Mat(const Ramp& r, double spec = 0.6) { return {r, spec, 0.18}; }
+Material Mat(const Ramp& r, double spec = 0.6) {
+  return {r, spec, 0.18};
+}
 
 bool Meridians(Vec3 p) {
   // Panel seams every 45 degrees of longitude plus an equator band.
@@ -261,7 +294,9 @@ bool Meridians(Vec3 p) {
   return std::abs(lon - std::round(lon)) < 0.09 || std::abs(p.y) < 0.08;
 }
 
-bool MineSeams(Vec3 p) { return std::abs(p.y) < 0.1; }
+bool MineSeams(Vec3 p) {
+  return std::abs(p.y) < 0.1;
+}
 
 Sprite Mine(int f) {
   Scene sc(32, 32);
@@ -352,8 +387,10 @@ Sprite Lobes(int f) {
         s.Set(px, py, vd < 1.3 ? Rgb{255, 200, 90} : Rgb{200, 80, 30});
         continue;
       }
-      if (vd < 3.4) light *= 0.45;
-      else if (std::abs(across) < 0.7 && along > 8.5 && along < 12.5) light *= 0.55;
+      if (vd < 3.4)
+        light *= 0.45;
+      else if (std::abs(across) < 0.7 && along > 8.5 && along < 12.5)
+        light *= 0.55;
       s.Set(px, py, kRed.Pick(light));
     }
   }
@@ -368,19 +405,28 @@ Image MakeEnnemy(int kind) {
   const int frames[4] = {10, 8, 8, 23};
   for (int f = 0; f < frames[kind]; ++f) {
     switch (kind) {
-      case 0: cells.push_back(Mine(f)); break;
-      case 1: cells.push_back(RingedSphere(f)); break;
-      case 2: cells.push_back(RingedGem(f)); break;
-      default: cells.push_back(Lobes(f)); break;
+      case 0:
+        cells.push_back(Mine(f));
+        break;
+      case 1:
+        cells.push_back(RingedSphere(f));
+        break;
+      case 2:
+        cells.push_back(RingedGem(f));
+        break;
+      default:
+        cells.push_back(Lobes(f));
+        break;
     }
   }
   return BuildSheet(cells);
 }
 
 Image MakeBulletEnnemy() {
-  const Rgb pulse[kBulletEnnemyCells][2] = {{{255, 230, 120}, {230, 90, 30}},  {{255, 250, 190}, {250, 130, 40}},
-                                            {{255, 255, 240}, {255, 170, 60}}, {{255, 250, 190}, {250, 130, 40}},
-                                            {{255, 230, 120}, {230, 90, 30}},  {{250, 200, 90}, {200, 60, 24}}};
+  const Rgb pulse[kBulletEnnemyCells][2] = {
+      {{255, 230, 120}, {230, 90, 30}},  {{255, 250, 190}, {250, 130, 40}},
+      {{255, 255, 240}, {255, 170, 60}}, {{255, 250, 190}, {250, 130, 40}},
+      {{255, 230, 120}, {230, 90, 30}},  {{250, 200, 90}, {200, 60, 24}}};
   std::vector<Sprite> cells;
   for (const auto& p : pulse) {
     Sprite s(kBulletEnnemyCell, kBulletEnnemyCell);
@@ -396,7 +442,8 @@ Image MakeBulletEnnemy() {
 }
 
 Image MakeBulletBoss() {
-  const Ramp plasma{{{60, 10, 70}, {120, 30, 150}, {190, 70, 220}, {240, 150, 255}, {255, 235, 255}}};
+  const Ramp plasma{
+      {{60, 10, 70}, {120, 30, 150}, {190, 70, 220}, {240, 150, 255}, {255, 235, 255}}};
   std::vector<Sprite> cells;
   for (int f = 0; f < kBulletBossCells; ++f) {
     Sprite s(kBulletBossCell, kBulletBossCell);
