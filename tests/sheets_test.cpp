@@ -2,6 +2,8 @@
 // that the drawing code relies on.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <memory>
 #include <set>
 #include <string>
@@ -203,15 +205,22 @@ TEST_F(Pictures, StarStripHasNoEmptyStretchInTheScrolledColumns) {
   }
 }
 
-TEST(ArtGenerator, RebuildsTheCommittedPicturesByteForByte) {
+TEST(ArtGenerator, RebuildsTheCommittedPictures) {
+  // The build packs the pictures, so compare what both decode to.
   const std::vector<art::ArtFile> files = art::GenerateArt();
   EXPECT_EQ(files.size(), 16u);
+  const PixelFormat format;
   for (const art::ArtFile& file : files) {
     SCOPED_TRACE(file.name);
+    const std::span<const uint8_t> generated(reinterpret_cast<const uint8_t*>(file.bytes.data()),
+                                             file.bytes.size());
     const std::span<const uint8_t> committed = FindResource(file.name);
-    ASSERT_EQ(committed.size(), file.bytes.size()) << "run scripts/make-art.sh";
-    EXPECT_TRUE(std::equal(committed.begin(), committed.end(),
-                           reinterpret_cast<const uint8_t*>(file.bytes.data())))
-        << "run scripts/make-art.sh";
+    ASSERT_GE(generated.size(), 11u);
+    int w = 0, h = 0;
+    ASSERT_EQ(std::sscanf(reinterpret_cast<const char*>(generated.data()), "P6 %d %d", &w, &h), 2);
+    Surface fromGenerator(w, h), fromBuild(w, h);
+    ASSERT_TRUE(DecodePicture(generated, format, fromGenerator));
+    ASSERT_TRUE(DecodePicture(committed, format, fromBuild)) << "run scripts/make-art.sh";
+    EXPECT_TRUE(fromGenerator == fromBuild) << "run scripts/make-art.sh";
   }
 }
