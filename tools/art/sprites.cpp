@@ -284,8 +284,8 @@ Image MakeBlow() {
 
 namespace {
 
-Material Mat(const Ramp& r, double spec = 0.6) {
-  return {r, spec, 0.18};
+Material Mat(const Ramp& r, double specular = 0.6) {
+  return {r, specular, 0.18};
 }
 
 bool Meridians(Vec3 p) {
