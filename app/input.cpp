@@ -1,10 +1,75 @@
 #include "app/input.h"
 
 #include "app/event_loop.h"
+#include "app/flow.h"
 #include "app/main_form.h"
+#include "audio/music.h"
+#include "game/player.h"
 
-// Placeholder until the key tables exist: Escape quits.
-void Form_KeyDown(Game& g, int16_t key, int16_t) {
-  if (key == VK_ESCAPE) UnloadMainForm(g);
+namespace {
+// M and S act the same on both screens; switching the music on starts the
+// section of the screen shown, from its start.
+void SwitchKeys(Game& g, int16_t key) {
+  World& w = g.world;
+  if (key == VK_S) {
+    w.SoundOn = !w.SoundOn;
+  } else if (key == VK_M) {
+    StopMusic(g, false);
+    w.MusicOn = !w.MusicOn;
+    if (w.MusicOn) PlaySection(g, w.GameRunning ? kPlayMusic : kTitleMusic);
+  }
 }
-void Form_KeyUp(Game&, int16_t, int16_t) {}
+
+// The held-arrow flag a key controls, or null for any other key.
+bool* ArrowFlag(World& w, int16_t key) {
+  switch (key) {
+    case VK_LEFT: return &w.KeyLeftHeld;
+    case VK_UP: return &w.KeyUpHeld;
+    case VK_RIGHT: return &w.KeyRightHeld;
+    case VK_DOWN: return &w.KeyDownHeld;
+    default: return nullptr;
+  }
+}
+
+// Title screen, and the pauses of the death sequence and the title reveal.
+void TitleKeyDown(Game& g, int16_t key) {
+  if (key == VK_ESCAPE) {
+    UnloadMainForm(g);  // does not return
+  } else if (key == VK_SPACE) {
+    // Space in the death sequence's pauses is the player firing; a game
+    // started there would throw the running game away.
+    if (!g.world.DeathSequenceRunning) StartGame(g);
+  } else {
+    SwitchKeys(g, key);
+  }
+}
+
+// Play. Space does nothing here: the shot is fired on release.
+void PlayKeyDown(Game& g, int16_t key) {
+  if (bool* held = ArrowFlag(g.world, key)) {
+    *held = true;
+  } else if (key == VK_ESCAPE) {
+    BackToTitle(g);
+  } else {
+    SwitchKeys(g, key);
+  }
+}
+}  // namespace
+
+void Form_KeyDown(Game& g, int16_t key, int16_t) {
+  if (g.world.GameRunning) {
+    PlayKeyDown(g, key);
+  } else {
+    TitleKeyDown(g, key);
+  }
+}
+
+void Form_KeyUp(Game& g, int16_t key, int16_t) {
+  World& w = g.world;
+  if (!w.GameRunning) return;
+  if (bool* held = ArrowFlag(w, key)) {
+    *held = false;
+  } else if (key == VK_SPACE) {
+    FireShot(g);
+  }
+}

@@ -3,15 +3,18 @@
 #include "app/input.h"
 #include "app/link.h"
 #include "display/banner.h"
+#include "display/title.h"
 #include "game/tick.h"
 
 void Form_Load(Game& g, std::string_view exeFolder) {
   (void)exeFolder;
-  // Until the title screen exists: lay the star strip into the background
-  // and run the frame timer so the star field scrolls.
-  BitBlt(g.gfx.bufTiles, 0, 0, 600, 400, g.gfx.sprStars, 0, 0, SRCCOPY);
-  g.host.SetTimerEnabled(TimerId::ScrollText, false);
-  g.host.SetTimerEnabled(TimerId::Main, true);
+  // A plain title state so Space can start a game; music and caption come
+  // with the full start-up.
+  g.world.GameRunning = false;
+  g.world.SoundOn = true;
+  g.world.MusicOn = true;
+  g.world.Lives = 3;
+  ShowTitleScreen(g);
 }
 
 void Form_Unload(Game& g) { (void)g; }
