@@ -93,6 +93,21 @@ void BM_BusyTick(benchmark::State& state) {
 }
 BENCHMARK(BM_BusyTick);
 
+// A quiet tick: background, status bar, ship and flame only. Target: well
+// under 1 ms.
+void BM_QuietTick(benchmark::State& state) {
+  Rig rig;
+  World quiet = BusyWorld();
+  for (bool& active : quiet.EnemyActive) active = false;
+  for (bool& active : quiet.ShotActive) active = false;
+  for (auto _ : state) {
+    rig.g.world = quiet;
+    tmrMain_Timer(rig.g);
+    benchmark::DoNotOptimize(rig.gfx->canvas.Pixel(200, 200));
+  }
+}
+BENCHMARK(BM_QuietTick);
+
 // The floor: one memcpy moving as many bytes as the busy tick writes.
 void BM_MemcpyTickBytes(benchmark::State& state) {
   const auto bytes = static_cast<size_t>(BytesPerTick(BusyWorld()));
