@@ -1,5 +1,11 @@
 #include "game/tick.h"
 
+#include "app/flow.h"
+#include "display/status_bar.h"
+#include "game/enemies.h"
+#include "game/player.h"
+#include "game/shots.h"
+
 namespace {
 constexpr int16_t kScrollStep = 2;      // pixels the star field moves per tick
 constexpr int16_t kStarStripRows = 360; // StarRow restarts here
@@ -17,5 +23,15 @@ void ScrollBackground(Game& g) {
 
 void tmrMain_Timer(Game& g) {
   ScrollBackground(g);
+  SpawnEnemies(g);
+  MovePlayer(g);
+  UpdateEnemies(g);
+  DrawStatusBar(g);
+  // May run DeathSequence, which returns with a fresh round set up; the rest
+  // of this tick then draws and presents that round's first picture.
+  CheckShipCollisions(g);
+  DrawPlayer(g);
+  UpdateShots(g);
   g.host.Present(g.gfx.canvas);
+  if (g.world.Lives < 0) BackToTitle(g);
 }

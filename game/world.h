@@ -38,6 +38,9 @@ struct World {
 
   // Flow flags.
   bool GameRunning = false, SoundOn = false, MusicOn = false;
+  // True while DeathSequence runs, so a Space pressed in its pauses cannot
+  // start a new game inside the dying one.
+  bool DeathSequenceRunning = false;
 
   // Title-screen web link.
   bool LinkHover = false, LinkDirty = false;
@@ -49,6 +52,9 @@ struct World {
 
   bool operator==(const World&) const = default;
 };
+
+// Adds delta to a 16-bit world field; the game's values stay far from its limits.
+inline void Advance(int16_t& field, int delta) { field = static_cast<int16_t>(field + delta); }
 
 // Lowest free enemy entry; 0 when every entry is in use (the spawn then
 // overwrites entry 0).

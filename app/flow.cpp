@@ -1,0 +1,92 @@
+#include "app/flow.h"
+
+#include "audio/effects.h"
+#include "audio/music.h"
+#include "audio/pause.h"
+#include "display/banner.h"
+#include "display/title.h"
+#include "game/player.h"
+
+namespace {
+constexpr int16_t kStartLives = 3;  // four ships per game
+constexpr int16_t kFirstStage = 1;
+
+// The explosion over a lost ship: 22 plain copies of sprBlow cells, centred on
+// the ship's 45-pixel picture. Cells 19..21 lie past the sheet's right edge
+// and read as black, which blanks the explosion for its last steps.
+constexpr int16_t kExplosionSteps = 22;
+constexpr int kExplosionInset = 6;
+constexpr uint32_t kExplosionStepMs = 25;
+// The wait after the explosion: the jingle's length, shorter when it is silent.
+constexpr uint32_t kAfterDeathMs = 2000;
+constexpr uint32_t kAfterDeathSilentMs = 250;
+
+// The star picture is 600 x 360; the copy asks for 400 rows so the whole
+// picture lands in the background's top whatever the strip's height.
+constexpr int kStarCopyWidth = 600, kStarCopyHeight = 400;
+}  // namespace
+
+void StartGame(Game& g) {
+  World& w = g.world;
+  w.StageNumber = kFirstStage;
+  w.Lives = kStartLives;
+  w.Score = 0;
+  BitBlt(g.gfx.bufTiles, 0, 0, kStarCopyWidth, kStarCopyHeight, g.gfx.sprStars, 0, 0, SRCCOPY);
+  w.GameRunning = true;
+  StartRound(g);
+}
+
+void StartRound(Game& g) {
+  World& w = g.world;
+  g.host.SetTimerEnabled(TimerId::ScrollText, false);
+  w.PlayerX = kShipStartX;
+  w.PlayerY = kShipStartY;
+  w.PlayerSpeed = kShipSpeed;
+  w.FlameFrame = 0;
+  for (bool& active : w.EnemyActive) active = false;
+  for (int j = 0; j < kShotCount; ++j) {
+    w.ShotActive[j] = false;
+    w.ShotX[j] = w.ShotY[j] = w.ShotFrame[j] = 0;
+  }
+  StopMusic(g, false);
+  PlaySection(g, kPlayMusic);
+  w.GameRunning = true;
+  g.host.SetTimerEnabled(TimerId::Main, true);
+}
+
+void DeathSequence(Game& g) {
+  World& w = g.world;
+  w.GameRunning = false;
+  w.DeathSequenceRunning = true;
+  g.host.SetTimerEnabled(TimerId::Main, false);
+  w.KeyUpHeld = w.KeyDownHeld = w.KeyLeftHeld = w.KeyRightHeld = false;
+  PlayWave(g, kHitWave);
+  StopMusic(g, false);
+  PlaySection(g, kDeathJingle);
+
+  const SheetLayout& blow = kBlowSheet;
+  for (int16_t k = 0; k < kExplosionSteps; ++k) {
+    BitBlt(g.gfx.canvas, w.PlayerX + kExplosionInset, w.PlayerY + kExplosionInset, blow.cellWidth,
+           blow.cellHeight, g.gfx.sprBlow, blow.cellWidth * k, 0, SRCCOPY);
+    g.host.Present(g.gfx.canvas);
+    Pause(g.host, kExplosionStepMs);
+  }
+  Advance(w.Lives, -1);
+  // MusicOn is read now: switching the music off during the explosion
+  // shortens the wait.
+  Pause(g.host, w.MusicOn ? kAfterDeathMs : kAfterDeathSilentMs);
+  w.DeathSequenceRunning = false;
+  StartRound(g);
+}
+
+void BackToTitle(Game& g) {
+  World& w = g.world;
+  w.GameRunning = false;
+  StopMusic(g, false);
+  PlaySection(g, kTitleMusic);
+  g.host.SetTimerEnabled(TimerId::Main, false);
+  w.BannerChar = 0;
+  w.BannerShift = 0;
+  BuildBannerText(g, 0);
+  ShowTitleScreen(g);
+}
