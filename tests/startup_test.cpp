@@ -59,6 +59,7 @@ const std::vector<std::string> kShutdown = {"StopModule", "FreeModule", "CloseCh
                                             "StopBackgroundPlay", "Close"};
 
 struct StartupTest : ::testing::Test {
+  void TestBody() override {}
   StartupTest() {
     for (int y = 0; y < 400; ++y) gfx->picTitle.Row(y)[0] = 0x200000u + static_cast<uint32_t>(y);
     loop.SetHandlers(&form);
@@ -184,4 +185,53 @@ TEST_F(StartupTest, EscapeOnTheTitleScreenShutsDownThroughTheEventLoop) {
 
 TEST_F(StartupTest, ClosingTheWindowOnTheTitleScreenShutsDownThroughTheEventLoop) {
   ExpectShutdownAt(2000, Event{});
+}
+
+namespace {
+
+// Starts a game at 1000 ms; with `collide`, puts an enemy over the ship so
+// the first frame tick (1050 ms) runs the death sequence.
+void StartPlay(StartupTest& t, bool collide) {
+  t.p.KeyDownAt(1000, VK_SPACE);
+  t.p.KeyUpAt(1001, VK_SPACE);
+  RunUntil(t.loop, t.p, 1010);
+  ASSERT_TRUE(t.g.world.GameRunning);
+  if (!collide) return;
+  World& w = t.g.world;
+  w.EnemyActive[0] = true;
+  w.EnemyKind[0] = 2;
+  w.EnemyX[0] = static_cast<int16_t>(w.PlayerX - 8);
+  w.EnemyY[0] = static_cast<int16_t>(w.PlayerY - 20);
+}
+
+}  // namespace
+
+TEST_F(StartupTest, ClosingDuringPlayShutsDownAsOnTheTitleScreen) {
+  Form_Load(g, "/opt/kestrane/");
+  StartPlay(*this, false);
+  rec.calls.clear();
+  p.At(1300, Event{});
+  EXPECT_THROW(RunUntil(loop, p, 5000), ProgramExit);
+  EXPECT_EQ(p.now, 1300u);
+  EXPECT_EQ(Names(rec.calls), kShutdown);
+  EXPECT_TRUE(g.world.GameRunning);
+}
+
+TEST_F(StartupTest, CloseOrEscapeInTheDeathSequenceEndsItAtOnce) {
+  for (const Event& quit : {Event{}, ScriptedPlatform::Key(Event::Type::KeyDown, VK_ESCAPE)}) {
+    StartupTest t;
+    Form_Load(t.g, "/opt/kestrane/");
+    StartPlay(t, true);
+    t.rec.calls.clear();
+    t.p.At(1200, quit);  // inside the explosion's pauses
+    EXPECT_THROW(RunUntil(t.loop, t.p, 5000), ProgramExit);
+    EXPECT_EQ(t.p.now, 1200u);
+    EXPECT_EQ(Names(t.rec.calls),
+              (std::vector<std::string>{"StopModule", "Play 9-9/9", "StopModule", "FreeModule",
+                                        "CloseChannels", "StopBackgroundPlay", "Close"}));
+    // The death sequence went no further: no life taken, no new round.
+    EXPECT_EQ(t.g.world.Lives, 3);
+    EXPECT_FALSE(t.g.world.GameRunning);
+    EXPECT_FALSE(t.loop.TimerEnabled(TimerId::Main));
+  }
 }

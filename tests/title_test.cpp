@@ -130,26 +130,22 @@ TEST_F(TitleTest, AtStartUpBannerTicksInThePausesTouchOnlyTheBannerRows) {
 }
 
 TEST_F(TitleTest, ARoundStartedInARevealPauseEndsTheRevealAndKeepsTheBannerOff) {
+  // As inside BackToTitle, with Space pressed in the third pause.
   loop.SetTimerEnabled(TimerId::ScrollText, false);
-  // What a game start does to the timers, from a key pressed in the third pause.
-  struct StartOnKey : Handlers {
-    explicit StartOnKey(Game& game) : g(game) {}
-    void OnEvent(const Event&) override {
-      g.world.GameRunning = true;
-      g.host.SetTimerEnabled(TimerId::ScrollText, false);
-      g.host.SetTimerEnabled(TimerId::Main, true);
-    }
-    void OnTimer(TimerId) override {}
-    Game& g;
-  } start{g};
-  loop.SetHandlers(&start);
   p.KeyDownAt(120, VK_SPACE);
   ShowTitleScreen(g);
 
+  EXPECT_TRUE(g.world.GameRunning);
+  EXPECT_EQ(p.now, 150u);
   EXPECT_EQ(p.presents, 3);
   EXPECT_FALSE(loop.TimerEnabled(TimerId::ScrollText));
   EXPECT_TRUE(loop.TimerEnabled(TimerId::Main));
   EXPECT_EQ(gfx->canvas.Pixel(5, 3), kLastFrame);  // pass 3 never painted
+
+  // The round's frame ticks own the window; no banner tick comes.
+  RunUntil(loop, p, 1000);
+  EXPECT_EQ(g.world.BannerShift, 0);
+  EXPECT_TRUE(loop.TimerEnabled(TimerId::Main));
 }
 
 TEST_F(TitleTest, BuildBannerTextRendersThirtyCharactersAndWrapsAt171) {
