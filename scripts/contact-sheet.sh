@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Writes one PNG showing every picture in assets/data, enlarged, for judging
+# the art by eye. Usage: scripts/contact-sheet.sh [OUT.png] (default build/contact-sheet.png)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=${1:-build/contact-sheet.png}
+mkdir -p "$(dirname "$out")"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+i=0
+for name in sprPlayer sprReacteur sprBullet sprBlow sprEnnemy0 sprEnnemy1 sprEnnemy2 sprEnnemy3 \
+            sprStatus picFonte sprLink sprBulletEnnemy sprBulletBoss icon picTitle sprStars; do
+  file=assets/data/$name.ppm
+  width=$(head -c 20 "$file" | sed -n 2p | cut -d' ' -f1)
+  # Small sheets get a bigger zoom; keep each tile at most about 1200 pixels wide.
+  zoom=$(( 1200 / width ))
+  [ "$zoom" -gt 8 ] && zoom=8
+  [ "$zoom" -lt 1 ] && zoom=1
+  convert "$file" -filter point -resize "$((zoom * 100))%" \
+    -bordercolor '#404060' -border 2 \
+    -background '#202030' -fill white -gravity north -splice 0x16 \
+    -annotate +0+1 "$name x$zoom" "$tmp/$(printf %02d $i).png"
+  i=$((i + 1))
+done
+convert -background '#202030' "$tmp"/*.png -gravity west -append "$out"
+echo "$out"
