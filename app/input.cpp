@@ -7,15 +7,16 @@
 #include "game/player.h"
 
 namespace {
-// M: stop whatever plays; switching on restarts the given section from its start.
-void SwitchMusic(Game& g, const MusicSection& section) {
+// M and S act the same on both screens; switching the music on starts the
+// section of the screen shown, from its start.
+void SwitchKeys(Game& g, int16_t key) {
   World& w = g.world;
-  StopMusic(g, false);
-  if (w.MusicOn) {
-    w.MusicOn = false;
-  } else {
-    w.MusicOn = true;
-    PlaySection(g, section);
+  if (key == VK_S) {
+    w.SoundOn = !w.SoundOn;
+  } else if (key == VK_M) {
+    StopMusic(g, false);
+    w.MusicOn = !w.MusicOn;
+    if (w.MusicOn) PlaySection(g, w.GameRunning ? kPlayMusic : kTitleMusic);
   }
 }
 
@@ -32,45 +33,25 @@ bool* ArrowFlag(World& w, int16_t key) {
 
 // Title screen, and the pauses of the death sequence and the title reveal.
 void TitleKeyDown(Game& g, int16_t key) {
-  World& w = g.world;
-  switch (key) {
-    case VK_ESCAPE:
-      UnloadMainForm(g);  // does not return
-      break;
-    case VK_SPACE:
-      // Space in the death sequence's pauses is the player firing; a game
-      // started there would throw the running game away.
-      if (!w.DeathSequenceRunning) StartGame(g);
-      break;
-    case VK_M:
-      SwitchMusic(g, kTitleMusic);
-      break;
-    case VK_S:
-      w.SoundOn = !w.SoundOn;
-      break;
-    default:
-      break;
+  if (key == VK_ESCAPE) {
+    UnloadMainForm(g);  // does not return
+  } else if (key == VK_SPACE) {
+    // Space in the death sequence's pauses is the player firing; a game
+    // started there would throw the running game away.
+    if (!g.world.DeathSequenceRunning) StartGame(g);
+  } else {
+    SwitchKeys(g, key);
   }
 }
 
+// Play. Space does nothing here: the shot is fired on release.
 void PlayKeyDown(Game& g, int16_t key) {
-  World& w = g.world;
-  if (bool* held = ArrowFlag(w, key)) {
+  if (bool* held = ArrowFlag(g.world, key)) {
     *held = true;
-    return;
-  }
-  switch (key) {
-    case VK_ESCAPE:
-      BackToTitle(g);
-      break;
-    case VK_M:
-      SwitchMusic(g, kPlayMusic);
-      break;
-    case VK_S:
-      w.SoundOn = !w.SoundOn;
-      break;
-    default:  // Space fires on release
-      break;
+  } else if (key == VK_ESCAPE) {
+    BackToTitle(g);
+  } else {
+    SwitchKeys(g, key);
   }
 }
 }  // namespace

@@ -3,6 +3,7 @@
 #include "game/tick.h"
 #include "tests/scripted_platform.h"
 #include "audio/silent_audio.h"
+#include "tests/fakes.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ TEST_F(TickTest, BackgroundScrollsTwoRowsAndTakesStripRowsAtTheTop) {
   BitBlt(gfx->bufTiles, 0, 0, 600, 400, gfx->sprStars, 0, 0, SRCCOPY);
   Surface before = gfx->bufTiles;
   g.world.StarRow = 100;
-  tmrMain_Timer(g);
+  ScrollBackground(g);
   EXPECT_EQ(g.world.StarRow, 98);
   for (int x : {0, 199, 399}) {
     EXPECT_EQ(gfx->bufTiles.Pixel(x, 0), 0x10000u + 98);
@@ -51,7 +52,6 @@ TEST_F(TickTest, BackgroundScrollsTwoRowsAndTakesStripRowsAtTheTop) {
     for (int y = 0; y < 400; ++y) ASSERT_EQ(gfx->canvas.Pixel(x, y), gfx->bufTiles.Pixel(x, y));
   }
   EXPECT_EQ(gfx->bufTiles.Pixel(400, 2), before.Pixel(400, 2));  // columns past 399 stay
-  EXPECT_EQ(p.presents, 1);
 }
 
 TEST_F(TickTest, FirstTickAfterStartReadsBelowTheStripAndBringsBlack) {
@@ -61,4 +61,47 @@ TEST_F(TickTest, FirstTickAfterStartReadsBelowTheStripAndBringsBlack) {
   EXPECT_EQ(gfx->bufTiles.Pixel(10, 0), 0u);
   EXPECT_EQ(gfx->bufTiles.Pixel(10, 1), 0u);
   EXPECT_EQ(gfx->bufTiles.Pixel(10, 2), 5u);
+}
+
+TEST(Tick, DrawsBackEnemiesStatusShipFlameShotsInThatOrderAndPresentsOnce) {
+  GameRig rig;
+  StartPlaying(rig);
+  Surfaces& s = *rig.gfx;
+  // Every picture half a colour of its own; the masks stay black, so each
+  // drawing covers whatever lies below it.
+  auto paint = [](Surface& sheet, int rows, uint32_t colour) {
+    for (int y = 0; y < rows; ++y)
+      for (int x = 0; x < sheet.Width(); ++x) sheet.SetPixel(x, y, colour);
+  };
+  paint(s.sprEnnemy[0], 32, 0xE0);
+  paint(s.sprStatus, 30, 0x5A);
+  paint(s.sprPlayer, 45, 0x91);
+  paint(s.sprReacteur, 16, 0xF1);
+  paint(s.sprBullet, 24, 0xB0);
+  s.bufTiles.Fill(0x77);
+  World& w = rig.g.world;
+  w.SpawnCountdown = 5;
+  w.EnemyActive[0] = true;
+  w.EnemyKind[0] = 2;
+  w.EnemyX[0] = 10;
+  w.EnemyY[0] = -20;  // drawn at -17, under the STAGE: label
+  w.EnemyActive[1] = true;
+  w.EnemyKind[1] = 2;
+  w.EnemyX[1] = 20;
+  w.EnemyY[1] = 100;
+  w.ShotActive[0] = true;
+  w.ShotX[0] = 190;
+  w.ShotY[0] = 347;  // drawn at 335, over the ship
+  const int presents = rig.p.presents;
+  tmrMain_Timer(rig.g);
+  EXPECT_EQ(rig.p.presents - presents, 1);
+  const Surface& c = s.canvas;
+  EXPECT_EQ(c.Pixel(12, 5), 0xE0u);    // enemy left of the label
+  EXPECT_EQ(c.Pixel(25, 5), 0x5Au);    // label over the enemy
+  EXPECT_EQ(c.Pixel(25, 110), 0xE0u);  // the second enemy
+  EXPECT_EQ(c.Pixel(5, 200), 0x77u);   // background
+  EXPECT_EQ(c.Pixel(180, 332), 0x91u); // ship
+  EXPECT_EQ(c.Pixel(195, 374), 0xF1u); // flame over the ship's last row
+  EXPECT_EQ(c.Pixel(195, 340), 0xB0u); // shot over the ship
+  EXPECT_EQ(w.ShotY[0], 335);
 }

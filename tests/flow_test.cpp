@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include "display/status_bar.h"
+#include "game/enemies.h"
+#include "game/tick.h"
+#include "tests/fakes.h"
+
+namespace {
+
+struct FlowTest : ::testing::Test {
+  FlowTest() { StartPlaying(rig); }
+  GameRig rig;
+  World& w = rig.g.world;
+
+  // An enemy whose square holds the ship's bottom-right corner.
+  void EnemyOnShip(int i = 0) {
+    w.EnemyActive[i] = true;
+    w.EnemyKind[i] = 3;
+    w.EnemyX[i] = static_cast<int16_t>(w.PlayerX + 10);
+    w.EnemyY[i] = static_cast<int16_t>(w.PlayerY + 10);
+  }
+};
+
+constexpr uint32_t kStart = 1000;
+
+}  // namespace
+
+TEST_F(FlowTest, GameStartResetsCountersAndRoundButKeepsTheRest) {
+  w.Score = 40;
+  w.Lives = -1;
+  w.StarRow = 124;
+  w.SpawnCountdown = 7;
+  w.PlayerFrame = 2;
+  w.EnemyActive[9] = true;
+  w.EnemyX[9] = 33;
+  w.ShotActive[15] = true;
+  w.ShotFrame[15] = 2;
+  w.KeyLeftHeld = true;
+  rig.gfx->sprStars.Fill(0x123);
+  rig.gfx->bufTiles.Fill(0x456);
+  rig.loop.SetTimerEnabled(TimerId::ScrollText, true);
+  StartGame(rig.g);
+
+  EXPECT_EQ(w.StageNumber, 1);
+  EXPECT_EQ(w.Lives, 3);
+  EXPECT_EQ(w.Score, 0);
+  EXPECT_EQ(w.PlayerX, 178);
+  EXPECT_EQ(w.PlayerY, 330);
+  EXPECT_EQ(w.PlayerSpeed, 6);
+  EXPECT_EQ(w.FlameFrame, 0);
+  EXPECT_FALSE(w.EnemyActive[9]);
+  EXPECT_EQ(w.EnemyX[9], 33);
+  EXPECT_FALSE(w.ShotActive[15]);
+  EXPECT_EQ(w.ShotFrame[15], 0);
+  EXPECT_EQ(w.StarRow, 124);
+  EXPECT_EQ(w.SpawnCountdown, 7);
+  EXPECT_EQ(w.PlayerFrame, 2);
+  EXPECT_TRUE(w.KeyLeftHeld);
+  EXPECT_TRUE(w.GameRunning);
+  EXPECT_TRUE(rig.loop.TimerEnabled(TimerId::Main));
+  EXPECT_FALSE(rig.loop.TimerEnabled(TimerId::ScrollText));
+  EXPECT_EQ(rig.audio, (AudioLog{"stop", "play 10,19,12,loop"}));
+  // The star picture fills the background's top 360 rows and 600 columns.
+  EXPECT_EQ(rig.gfx->bufTiles.Pixel(599, 359), 0x123u);
+  EXPECT_EQ(rig.gfx->bufTiles.Pixel(600, 0), 0x456u);
+}
+
+TEST_F(FlowTest, DeathSequenceExplodesInTwentyTwoStepsThenPausesAndRestarts) {
+  Surface& blow = rig.gfx->sprBlow;
+  for (int x = 0; x < blow.Width(); ++x) blow.SetPixel(x, 0, 0x100 + x / 32);
+  w.PlayerX = 100;
+  w.PlayerY = 200;
+  w.Lives = 2;
+  w.Score = 5;
+  w.KeyUpHeld = w.KeyRightHeld = true;
+  rig.p.now = kStart;
+  struct Step {
+    uint32_t t;
+    uint32_t pixel;
+    bool running, mainTimer, scrollTimer;
+  };
+  std::vector<Step> steps;
+  rig.p.onPresent = [&](const Surface& c) {
+    steps.push_back({rig.p.now, c.Pixel(106, 206), w.GameRunning,
+                     rig.loop.TimerEnabled(TimerId::Main),
+                     rig.loop.TimerEnabled(TimerId::ScrollText)});
+  };
+  DeathSequence(rig.g);
+
+  ASSERT_EQ(steps.size(), 22u);
+  for (uint32_t k = 0; k < 22; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(steps[k].t, kStart + 25 * k);
+    EXPECT_EQ(steps[k].pixel, k < 19 ? 0x100 + k : 0u);  // past the sheet: black
+    EXPECT_FALSE(steps[k].running);
+    EXPECT_FALSE(steps[k].mainTimer);
+    EXPECT_FALSE(steps[k].scrollTimer);
+  }
+  EXPECT_EQ(rig.p.now, kStart + 22 * 25 + 2000);
+  EXPECT_EQ(w.Lives, 1);
+  EXPECT_EQ(w.Score, 5);
+  EXPECT_FALSE(w.KeyUpHeld || w.KeyRightHeld);
+  EXPECT_EQ(w.PlayerX, 178);
+  EXPECT_TRUE(w.GameRunning);
+  EXPECT_FALSE(w.DeathSequenceRunning);
+  EXPECT_TRUE(rig.loop.TimerEnabled(TimerId::Main));
+  EXPECT_EQ(rig.audio, (AudioLog{"wave 102", "stop", "play 9,9,9,once", "stop",
+                                 "play 10,19,12,loop"}));
+}
+
+TEST_F(FlowTest, WithoutMusicTheFinalPauseIsShortAndSilent) {
+  w.MusicOn = false;
+  rig.p.now = kStart;
+  DeathSequence(rig.g);
+  EXPECT_EQ(rig.p.now, kStart + 550 + 250);
+  EXPECT_EQ(rig.audio, (AudioLog{"wave 102", "stop"}));
+}
+
+TEST_F(FlowTest, KeysInTheDeathPausesActAsOnTheTitleExceptSpace) {
+  w.Lives = 2;
+  rig.p.now = kStart;
+  rig.p.KeyDownAt(kStart + 30, VK_LEFT);   // no effect on the ship
+  rig.p.KeyUpAt(kStart + 40, VK_SPACE);    // no shot
+  rig.p.KeyDownAt(kStart + 60, VK_SPACE);  // fire button, not a new game
+  rig.p.KeyDownAt(kStart + 100, VK_S);
+  rig.p.KeyDownAt(kStart + 200, VK_M);     // off: jingle stops, short pause
+  DeathSequence(rig.g);
+  EXPECT_EQ(rig.p.now, kStart + 550 + 250);
+  EXPECT_EQ(w.Lives, 1);  // the running game goes on
+  EXPECT_FALSE(w.KeyLeftHeld);
+  EXPECT_FALSE(w.ShotActive[0]);
+  EXPECT_FALSE(w.SoundOn);
+  EXPECT_FALSE(w.MusicOn);
+  EXPECT_TRUE(w.GameRunning);
+  EXPECT_TRUE(rig.loop.TimerEnabled(TimerId::Main));
+  EXPECT_FALSE(rig.loop.TimerEnabled(TimerId::ScrollText));
+  EXPECT_EQ(rig.audio, (AudioLog{"wave 102", "stop", "play 9,9,9,once", "stop"}));
+
+  // Sound and music are off now. M switching the music on in a pause plays
+  // the title tune; the sequence's own StartRound replaces it with the play
+  // music.
+  rig.audio.clear();
+  rig.p.KeyDownAt(rig.p.now + 100, VK_M);
+  DeathSequence(rig.g);
+  EXPECT_TRUE(w.MusicOn);
+  EXPECT_EQ(rig.audio, (AudioLog{"play 0,8,1,loop", "stop", "play 10,19,12,loop"}));
+
+  // Escape in a pause ends the program there and then.
+  rig.p.KeyDownAt(rig.p.now + 100, VK_ESCAPE);
+  EXPECT_THROW(DeathSequence(rig.g), ProgramExit);
+}
+
+TEST_F(FlowTest, TheFourthShipLostEndsTheGameInTheSameTick) {
+  int deaths = 0;
+  for (int16_t lives = 3; lives >= 0; --lives) {
+    ASSERT_EQ(w.Lives, lives);
+    ASSERT_TRUE(rig.loop.TimerEnabled(TimerId::Main));
+    EnemyOnShip();
+    rig.audio.clear();
+    const int before = rig.p.presents;
+    tmrMain_Timer(rig.g);
+    ++deaths;
+    EXPECT_EQ(rig.p.presents - before, lives > 0 ? 23 : 33);  // 22 steps + the frame (+ reveal)
+  }
+  EXPECT_EQ(deaths, 4);
+  EXPECT_EQ(w.Lives, -1);
+  EXPECT_FALSE(w.GameRunning);
+  EXPECT_FALSE(rig.loop.TimerEnabled(TimerId::Main));
+  EXPECT_TRUE(rig.loop.TimerEnabled(TimerId::ScrollText));
+  EXPECT_EQ(rig.audio, (AudioLog{"wave 102", "stop", "play 9,9,9,once", "stop",
+                                 "play 10,19,12,loop", "stop", "play 0,8,1,loop"}));
+}
+
+TEST(StatusBar, DigitsAndLabelsAreMaskedOverTheCanvasAtTheirPlaces) {
+  GameRig rig;
+  Surface& sheet = rig.gfx->sprStatus;
+  // A sheet whose every pixel differs from its neighbours, with a mask that
+  // keeps some canvas pixels and clears others, so a cell taken from the
+  // wrong place or drawn to the wrong place shows.
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 120; ++x) {
+      sheet.SetPixel(x, y, 0x010000u * (x + 1) + 0x0100u * (y + 1));
+      sheet.SetPixel(x, y + 30, (x + 2 * y) % 3 == 0 ? 0xFFFFFFu : 0u);
+    }
+  Surface& canvas = rig.gfx->canvas;
+  World& w = rig.g.world;
+  const uint32_t back = 0x00000055;
+
+  // Checks one masked cell: canvas = (background AND mask) OR image.
+  auto expectCell = [&](int wx, int sx, int sy, int cw, int ch) {
+    for (int y = 0; y < ch; ++y)
+      for (int x = 0; x < cw; ++x)
+        ASSERT_EQ(canvas.Pixel(wx + x, y),
+                  (back & sheet.Pixel(sx + x, sy + y + 30)) | sheet.Pixel(sx + x, sy + y))
+            << "window " << wx + x << "," << y;
+  };
+  auto expectNumber = [&](int wx, const char* digits) {
+    for (int i = 0; digits[i] != 0; ++i) expectCell(wx + 9 * i, 9 * (digits[i] - '0'), 17, 9, 12);
+  };
+
+  const struct {
+    int16_t score, lives;
+    const char* text;
+  } cases[] = {{0, 3, "00000"}, {7, 0, "00007"}, {32767, 1, "32767"}, {1908, 2, "01908"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    canvas.Fill(back);
+    w.StageNumber = 1;
+    w.Score = c.score;
+    w.Lives = c.lives;
+    DrawStatusBar(rig.g);
+    expectCell(20, 0, 0, 40, 15);
+    expectCell(340, 42, 0, 30, 15);
+    expectCell(165, 80, 0, 38, 15);
+    expectNumber(60, "01");
+    expectNumber(210, c.text);
+    expectCell(375, 9 * c.lives, 17, 9, 12);
+    // Nothing drawn below the labels or between the items.
+    EXPECT_EQ(canvas.Pixel(10, 5), back);
+    EXPECT_EQ(canvas.Pixel(200, 15), back);
+    EXPECT_EQ(canvas.Pixel(300, 3), back);
+    EXPECT_EQ(canvas.Pixel(64, 12), back);  // digits are 12 rows high
+  }
+}
