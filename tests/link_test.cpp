@@ -6,14 +6,13 @@
 
 #include "app/link.h"
 #include "app/main_form.h"
-#include "audio/silent_audio.h"
-#include "tests/scripted_platform.h"
+#include "tests/fakes.h"
 
 namespace {
 
 constexpr uint32_t kNormal = 0x0000AA, kLit = 0x00FF00, kScreen = 0x333333;
 
-struct LinkTest : ::testing::Test {
+struct LinkTest : ::testing::Test, GameRig {
   LinkTest() {
     for (int y = 0; y < 20; ++y)
       for (int x = 0; x < 141; ++x) gfx->sprLink.SetPixel(x, y, y < 10 ? kNormal : kLit);
@@ -35,13 +34,6 @@ struct LinkTest : ::testing::Test {
   void Move(float x, float y) { Form_MouseMove(g, 0, x, y); }
   void Click(float x, float y, int16_t button = 1) { Form_MouseDown(g, button, 0, x, y); }
 
-  std::unique_ptr<Surfaces> gfx = std::make_unique<Surfaces>();
-  ScriptedPlatform p;
-  EventLoop loop{p};
-  SilentModulePlayer player;
-  SilentWaveOutput waveOut;
-  DefaultRandom random;
-  Game g{*gfx, loop, player, waveOut, random};
 };
 
 }  // namespace
@@ -123,8 +115,6 @@ TEST_F(LinkTest, ClicksOpenTheAddressWithAnyButtonOnlyOnTheTitleScreen) {
 }
 
 TEST_F(LinkTest, EventsReachTheLinkThroughTheMainWindow) {
-  MainForm form(g);
-  loop.SetHandlers(&form);
   loop.SetTimerEnabled(TimerId::ScrollText, false);
   p.MouseAt(10, Event::Type::MouseMove, 150, 56);
   p.MouseAt(20, Event::Type::MouseDown, 150, 56);

@@ -235,3 +235,17 @@ TEST_F(StartupTest, CloseOrEscapeInTheDeathSequenceEndsItAtOnce) {
     EXPECT_FALSE(t.loop.TimerEnabled(TimerId::Main));
   }
 }
+
+TEST_F(StartupTest, ClosingDuringTheRevealAfterPlayEndsItAtOnce) {
+  Form_Load(g, "/opt/kestrane/");
+  StartPlay(*this, false);
+  p.KeyDownAt(1300, VK_ESCAPE);  // back to the title
+  p.At(1420, Event{});           // the window's close command, in the third pause
+  rec.calls.clear();
+  EXPECT_THROW(RunUntil(loop, p, 5000), ProgramExit);
+  EXPECT_EQ(p.now, 1420u);
+  EXPECT_EQ(Names(rec.calls),
+            (std::vector<std::string>{"StopModule", "Play 0-8/1 loop", "StopModule", "FreeModule",
+                                      "CloseChannels", "StopBackgroundPlay", "Close"}));
+  EXPECT_FALSE(loop.TimerEnabled(TimerId::ScrollText));  // the reveal never finished
+}

@@ -5,10 +5,9 @@
 #include <vector>
 
 #include "app/main_form.h"
-#include "audio/silent_audio.h"
 #include "display/banner.h"
 #include "display/title.h"
-#include "tests/scripted_platform.h"
+#include "tests/fakes.h"
 
 namespace {
 
@@ -23,7 +22,7 @@ uint32_t TitlePixel(int x, int y) { return 0x400000u + static_cast<uint32_t>(y *
 uint32_t GlyphColour(int code) { return 0x10100u * static_cast<uint32_t>(code); }
 constexpr int kGlyphX = 3;  // each glyph is one column in its cell, rows 2..14
 
-struct TitleTest : ::testing::Test {
+struct TitleTest : ::testing::Test, GameRig {
   TitleTest() {
     for (int y = 0; y < 400; ++y)
       for (int x = 0; x < 400; ++x) gfx->picTitle.SetPixel(x, y, TitlePixel(x, y));
@@ -41,7 +40,6 @@ struct TitleTest : ::testing::Test {
     }
     gfx->picScrollBuffer.Fill(kWhite);
     gfx->canvas.Fill(kLastFrame);
-    loop.SetHandlers(&form);
   }
 
   // The character code rendered into cell i of the banner surface, read back
@@ -56,14 +54,6 @@ struct TitleTest : ::testing::Test {
     return s;
   }
 
-  std::unique_ptr<Surfaces> gfx = std::make_unique<Surfaces>();
-  ScriptedPlatform p;
-  EventLoop loop{p};
-  SilentModulePlayer player;
-  SilentWaveOutput waveOut;
-  DefaultRandom random;
-  Game g{*gfx, loop, player, waveOut, random};
-  MainForm form{g};
 };
 
 }  // namespace
