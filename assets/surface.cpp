@@ -3,10 +3,39 @@
 #include <algorithm>
 #include <cstring>
 
-Surface::Surface(int width, int height, uint32_t fill)
-    : width_(width), height_(height), pixels_(static_cast<size_t>(width) * height, fill) {}
+#include <cstdlib>
+#include <new>
 
-void Surface::Fill(uint32_t p) { std::fill(pixels_.begin(), pixels_.end(), p); }
+void Surface::Free::operator()(uint32_t* p) const { std::free(p); }
+
+Surface::Surface(int width, int height, uint32_t fill)
+    : width_(width),
+      height_(height),
+      pixels_(static_cast<uint32_t*>(std::calloc(Count() == 0 ? 1 : Count(), sizeof(uint32_t)))) {
+  if (!pixels_) throw std::bad_alloc();
+  if (fill != 0) Fill(fill);
+}
+
+Surface::Surface(const Surface& other) : Surface(other.width_, other.height_) {
+  std::memcpy(pixels_.get(), other.pixels_.get(), Count() * sizeof(uint32_t));
+}
+
+Surface& Surface::operator=(const Surface& other) {
+  if (this != &other) {
+    Surface copy(other);
+    std::swap(width_, copy.width_);
+    std::swap(height_, copy.height_);
+    std::swap(pixels_, copy.pixels_);
+  }
+  return *this;
+}
+
+bool Surface::operator==(const Surface& other) const {
+  return width_ == other.width_ && height_ == other.height_ &&
+         std::memcmp(pixels_.get(), other.pixels_.get(), Count() * sizeof(uint32_t)) == 0;
+}
+
+void Surface::Fill(uint32_t p) { std::fill(pixels_.get(), pixels_.get() + Count(), p); }
 
 namespace {
 

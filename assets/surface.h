@@ -3,7 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 // Raster operations: the only three the game uses, with their classic codes.
 constexpr uint32_t SRCCOPY = 0x00CC0020;   // destination = source
@@ -27,21 +27,30 @@ struct PixelFormat {
 class Surface {
  public:
   Surface(int width, int height, uint32_t fill = 0);
+  Surface(const Surface& other);
+  Surface& operator=(const Surface& other);
 
   int Width() const { return width_; }
   int Height() const { return height_; }
-  uint32_t* Row(int y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
-  const uint32_t* Row(int y) const { return pixels_.data() + static_cast<size_t>(y) * width_; }
+  uint32_t* Row(int y) { return pixels_.get() + static_cast<size_t>(y) * width_; }
+  const uint32_t* Row(int y) const { return pixels_.get() + static_cast<size_t>(y) * width_; }
   uint32_t Pixel(int x, int y) const { return Row(y)[x]; }
   void SetPixel(int x, int y, uint32_t p) { Row(y)[x] = p; }
   void Fill(uint32_t p);
 
-  bool operator==(const Surface&) const = default;
+  bool operator==(const Surface& other) const;
 
  private:
+  struct Free {
+    void operator()(uint32_t* p) const;
+  };
+  size_t Count() const { return static_cast<size_t>(width_) * height_; }
+
   int width_;
   int height_;
-  std::vector<uint32_t> pixels_;
+  // Zeroed pages from calloc are not touched until drawn on, so parts of a
+  // surface the game never uses cost no memory.
+  std::unique_ptr<uint32_t[], Free> pixels_;
 };
 
 // Copies the w x h rectangle at (sx, sy) of src to (dx, dy) of dst with the

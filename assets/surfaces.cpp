@@ -24,10 +24,31 @@ bool ReadField(std::span<const uint8_t> f, size_t& pos, int& value) {
   return pos > start && v < 100000;
 }
 
-}  // namespace
+bool DecodePacked(std::span<const uint8_t> f, const PixelFormat& format, Surface& dst) {
+  if (f.size() < 8) return false;
+  const int w = f[4] | f[5] << 8, h = f[6] | f[7] << 8;
+  if (w != dst.Width() || h != dst.Height()) return false;
+  size_t pos = 8;
+  const size_t total = static_cast<size_t>(w) * h;
+  size_t done = 0;
+  while (done < total) {
+    if (pos >= f.size()) return false;
+    const uint8_t c = f[pos++];
+    const bool repeat = c >= 128;
+    const size_t n = (c & 127u) + 1;
+    const size_t bytes = repeat ? 3 : 3 * n;
+    if (n > total - done || bytes > f.size() - pos) return false;
+    for (size_t i = 0; i < n; ++i, ++done) {
+      const uint8_t* p = f.data() + pos + (repeat ? 0 : 3 * i);
+      dst.SetPixel(static_cast<int>(done % w), static_cast<int>(done / w),
+                   format.Rgb(p[0], p[1], p[2]));
+    }
+    pos += bytes;
+  }
+  return true;
+}
 
 bool DecodePpm(std::span<const uint8_t> f, const PixelFormat& format, Surface& dst) {
-  if (f.size() < 2 || f[0] != 'P' || f[1] != '6') return false;
   size_t pos = 2;
   int w = 0, h = 0, maxval = 0;
   if (!ReadField(f, pos, w) || !ReadField(f, pos, h) || !ReadField(f, pos, maxval)) return false;
@@ -41,6 +62,16 @@ bool DecodePpm(std::span<const uint8_t> f, const PixelFormat& format, Surface& d
     for (int x = 0; x < w; ++x, p += 3) row[x] = format.Rgb(p[0], p[1], p[2]);
   }
   return true;
+}
+
+}  // namespace
+
+bool DecodePicture(std::span<const uint8_t> f, const PixelFormat& format, Surface& dst) {
+  if (f.size() >= 4 && f[0] == 'K' && f[1] == 'P' && f[2] == 'I' && f[3] == 'C') {
+    return DecodePacked(f, format, dst);
+  }
+  if (f.size() >= 2 && f[0] == 'P' && f[1] == '6') return DecodePpm(f, format, dst);
+  return false;
 }
 
 std::string LoadSurfaces(Surfaces& s, const PixelFormat& format) {
@@ -59,10 +90,8 @@ std::string LoadSurfaces(Surfaces& s, const PixelFormat& format) {
       {"sprBulletBoss.ppm", &s.sprBulletBoss}, {"icon.ppm", &s.icon},
   };
   for (const Item& item : items) {
-    if (!DecodePpm(FindResource(item.file), format, *item.surface)) return item.file;
+    if (!DecodePicture(FindResource(item.file), format, *item.surface)) return item.file;
   }
-  s.canvas.Fill(0);
-  s.bufTiles.Fill(0);
   // The banner work surface starts in the window colour, white.
   s.picScrollBuffer.Fill(format.Rgb(255, 255, 255));
   return {};

@@ -40,11 +40,15 @@ struct Surfaces {
   Surface icon{32, 32};
 };
 
-// Decodes a binary PPM (P6, maxval 255) into dst, which must have exactly the
-// picture's size. Returns false, leaving dst unchanged, on anything else.
-bool DecodePpm(std::span<const uint8_t> file, const PixelFormat& format, Surface& dst);
+// Decodes a picture into dst, which must have exactly the picture's size:
+// a binary PPM (P6, maxval 255), or the run-length form the build embeds
+// ("KPIC", width and height as 16-bit little-endian, then runs: a byte n < 128
+// followed by n + 1 literal RGB pixels, or a byte 128 + n followed by one RGB
+// pixel repeated n + 1 times). Returns false on anything else or on data
+// that ends early; dst may then be partly written.
+bool DecodePicture(std::span<const uint8_t> file, const PixelFormat& format, Surface& dst);
 
-// Fills every picture surface from the embedded data and clears the work
-// surfaces (canvas and background black, banner surface white). Returns an
-// empty string on success, else the name of the picture that failed.
+// Fills every picture surface from the embedded data and makes the banner
+// work surface white (canvas and background start black). Returns an empty
+// string on success, else the name of the picture that failed.
 std::string LoadSurfaces(Surfaces& s, const PixelFormat& format);

@@ -12,8 +12,8 @@ for name in sprPlayer sprReacteur sprBullet sprBlow sprEnnemy0 sprEnnemy1 sprEnn
             sprStatus picFonte sprLink sprBulletEnnemy sprBulletBoss icon picTitle sprStars; do
   file=assets/data/$name.ppm
   width=$(head -c 20 "$file" | sed -n 2p | cut -d' ' -f1)
-  # Small sheets get a bigger zoom; keep each tile at most about 1200 pixels wide.
-  zoom=$(( 1200 / width ))
+  # Small sheets get a bigger zoom; keep each tile at most about 2400 pixels wide.
+  zoom=$(( 2400 / width ))
   [ "$zoom" -gt 8 ] && zoom=8
   [ "$zoom" -lt 1 ] && zoom=1
   convert "$file" -filter point -resize "$((zoom * 100))%" \
@@ -22,5 +22,15 @@ for name in sprPlayer sprReacteur sprBullet sprBlow sprEnnemy0 sprEnnemy1 sprEnn
     -annotate +0+1 "$name x$zoom" "$tmp/$(printf %02d $i).png"
   i=$((i + 1))
 done
-convert -background '#202030' "$tmp"/*.png -gravity west -append "$out"
+# The pictures in place: a title screen with its banner and a moment of play.
+cmake --preset release >/dev/null
+cmake --build --preset release --target artpreview -j 2 >/dev/null
+build/release/tools/art/artpreview "$tmp/title.ppm" "$tmp/play.ppm"
+for scene in title play; do
+  convert "$tmp/$scene.ppm" -filter point -resize 200% -bordercolor '#404060' -border 2 \
+    -background '#202030' -fill white -gravity north -splice 0x16 \
+    -annotate +0+1 "$scene screen x2" "$tmp/$(printf %02d $i).png"
+  i=$((i + 1))
+done
+convert -background '#202030' "$tmp"/[0-9]*.png -gravity west -append "$out"
 echo "$out"

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "assets/surface.h"
+#include "assets/surfaces.h"
 
 namespace {
 
@@ -123,7 +126,55 @@ TEST(MaskedDraw, ReplacesOnlyTheShape) {
   Surface dst(3, 3, 0x00ABCDEF);
   MaskedDraw(dst, 1, 1, sheet, 0, 0, 2, 2, 2);
   EXPECT_EQ(dst.Pixel(1, 1), 0x00123456u);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 3; ++x)
-      if (!(x == 1 && y == 1)) EXPECT_EQ(dst.Pixel(x, y), 0x00ABCDEFu) << x << "," << y;
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 3; ++x) {
+      if (x == 1 && y == 1) continue;
+      EXPECT_EQ(dst.Pixel(x, y), 0x00ABCDEFu) << x << "," << y;
+    }
+  }
+}
+
+TEST(DecodePicture, ReadsPpmAndPackedRunsAndRefusesDamage) {
+  const PixelFormat rgb;  // 0x00RRGGBB
+  const std::vector<uint8_t> ppm = {'P', '6', '\n', '#', ' ', 'x', '\n', '3', ' ', '1', '\n',
+                                    '2', '5', '5', '\n', 1, 2, 3, 4, 5, 6, 7, 8, 9};
+  Surface s(3, 1);
+  ASSERT_TRUE(DecodePicture(ppm, rgb, s));
+  EXPECT_EQ(s.Pixel(0, 0), 0x010203u);
+  EXPECT_EQ(s.Pixel(2, 0), 0x070809u);
+
+  // 2x2: a literal run of one pixel, then one pixel repeated three times.
+  const std::vector<uint8_t> packed = {'K', 'P', 'I', 'C', 2, 0, 2, 0, 0, 9, 9, 9, 130, 1, 1, 1};
+  Surface q(2, 2);
+  ASSERT_TRUE(DecodePicture(packed, rgb, q));
+  EXPECT_EQ(q.Pixel(0, 0), 0x090909u);
+  EXPECT_EQ(q.Pixel(1, 0), 0x010101u);
+  EXPECT_EQ(q.Pixel(1, 1), 0x010101u);
+
+  Surface other(2, 3);
+  EXPECT_FALSE(DecodePicture(packed, rgb, other));  // wrong size
+  for (size_t cut = 0; cut < packed.size(); ++cut) {
+    Surface t(2, 2);
+    EXPECT_FALSE(DecodePicture({packed.data(), cut}, rgb, t)) << cut;
+  }
+  for (size_t cut = 0; cut < ppm.size(); ++cut) {
+    Surface t(3, 1);
+    EXPECT_FALSE(DecodePicture({ppm.data(), cut}, rgb, t)) << cut;
+  }
+  // A run longer than the picture is refused, not written past the end.
+  const std::vector<uint8_t> overlong = {'K', 'P', 'I', 'C', 1, 0, 1, 0, 131, 1, 1, 1};
+  Surface one(1, 1);
+  EXPECT_FALSE(DecodePicture(overlong, rgb, one));
+}
+
+TEST(Surface, CopiesAreDeepAndStartBlack) {
+  Surface a(5, 3);
+  EXPECT_EQ(a.Pixel(4, 2), 0u);
+  a.SetPixel(1, 1, 42);
+  Surface b = a;
+  b.SetPixel(1, 1, 7);
+  EXPECT_EQ(a.Pixel(1, 1), 42u);
+  a = b;
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(Surface(2, 2, 9).Pixel(1, 1), 9u);
 }

@@ -1,10 +1,70 @@
 // Build tool: writes a C++ source holding the given files as byte arrays and a
-// table that FindResource() searches. Usage: embed OUT.cpp FILE...
+// table that FindResource() searches. Pictures (binary PPM) are stored
+// run-length packed, which DecodePicture() reads: the sheets are mostly
+// black and white, so the executable and the memory it touches shrink.
+// Usage: embed OUT.cpp FILE...
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+namespace {
+
+// Reads the header of a P6 PPM with maxval 255; false if it is anything else.
+bool PpmHeader(const std::vector<unsigned char>& b, size_t& pos, int& w, int& h) {
+  if (b.size() < 2 || b[0] != 'P' || b[1] != '6') return false;
+  pos = 2;
+  int fields[3];
+  for (int& v : fields) {
+    while (pos < b.size() && (std::isspace(b[pos]) || b[pos] == '#')) {
+      if (b[pos] == '#') {
+        while (pos < b.size() && b[pos] != '\n') ++pos;
+      } else {
+        ++pos;
+      }
+    }
+    v = 0;
+    while (pos < b.size() && std::isdigit(b[pos])) v = v * 10 + (b[pos++] - '0');
+  }
+  ++pos;  // the single blank after maxval
+  w = fields[0];
+  h = fields[1];
+  return fields[2] == 255 && w > 0 && h > 0 && w < 65536 && h < 65536 &&
+         b.size() >= pos + static_cast<size_t>(w) * h * 3;
+}
+
+std::vector<unsigned char> Pack(const std::vector<unsigned char>& b, size_t pos, int w, int h) {
+  std::vector<unsigned char> out = {'K', 'P', 'I', 'C', static_cast<unsigned char>(w & 255),
+                                    static_cast<unsigned char>(w >> 8),
+                                    static_cast<unsigned char>(h & 255),
+                                    static_cast<unsigned char>(h >> 8)};
+  const size_t n = static_cast<size_t>(w) * h;
+  auto same = [&](size_t i, size_t j) {
+    return std::memcmp(&b[pos + 3 * i], &b[pos + 3 * j], 3) == 0;
+  };
+  size_t i = 0;
+  while (i < n) {
+    size_t run = 1;
+    while (i + run < n && run < 128 && same(i, i + run)) ++run;
+    if (run >= 2) {
+      out.push_back(static_cast<unsigned char>(128 + run - 1));
+      out.insert(out.end(), &b[pos + 3 * i], &b[pos + 3 * i + 3]);
+      i += run;
+      continue;
+    }
+    size_t lit = 1;  // literals until a repeat of two starts
+    while (i + lit < n && lit < 128 && !(i + lit + 1 < n && same(i + lit, i + lit + 1))) ++lit;
+    out.push_back(static_cast<unsigned char>(lit - 1));
+    out.insert(out.end(), &b[pos + 3 * i], &b[pos + 3 * (i + lit)]);
+    i += lit;
+  }
+  return out;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -22,6 +82,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
+    size_t pixels = 0;
+    int w = 0, h = 0;
+    if (PpmHeader(bytes, pixels, w, h)) bytes = Pack(bytes, pixels, w, h);
     std::string path = argv[i];
     std::string name = path.substr(path.find_last_of('/') + 1);
     out << "alignas(4) const unsigned char kData" << entries.size() << "[" << bytes.size() + 1

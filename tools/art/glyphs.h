@@ -16,7 +16,8 @@ using Glyph = std::array<std::string_view, kGlyphH>;  // '#' marks a pixel
 const Glyph& GlyphFor(int code);
 
 inline bool GlyphPixel(const Glyph& g, int x, int y) {
-  return x >= 0 && y >= 0 && x < kGlyphW && y < kGlyphH && g[static_cast<size_t>(y)][static_cast<size_t>(x)] == '#';
+  return x >= 0 && y >= 0 && x < kGlyphW && y < kGlyphH &&
+         g[static_cast<size_t>(y)][static_cast<size_t>(x)] == '#';
 }
 
 }  // namespace art

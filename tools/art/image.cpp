@@ -7,7 +7,9 @@ namespace art {
 
 namespace {
 
-uint8_t Clamp8(double v) { return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
+uint8_t Clamp8(double v) {
+  return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+}
 
 uint32_t Hash(int x, int y, uint32_t seed) {
   uint32_t h = seed * 0x9E3779B1u ^ static_cast<uint32_t>(x) * 0x85EBCA77u ^
@@ -20,7 +22,9 @@ uint32_t Hash(int x, int y, uint32_t seed) {
   return h;
 }
 
-int Wrap(int v, int period) { return period > 0 ? ((v % period) + period) % period : v; }
+int Wrap(int v, int period) {
+  return period > 0 ? ((v % period) + period) % period : v;
+}
 
 }  // namespace
 
@@ -29,7 +33,9 @@ Rgb Mix(Rgb a, Rgb b, double t) {
           Clamp8(a.b + (b.b - a.b) * t)};
 }
 
-Rgb Scale(Rgb c, double k) { return {Clamp8(c.r * k), Clamp8(c.g * k), Clamp8(c.b * k)}; }
+Rgb Scale(Rgb c, double k) {
+  return {Clamp8(c.r * k), Clamp8(c.g * k), Clamp8(c.b * k)};
+}
 
 Image::Image(int w, int h, Rgb fill) : w_(w), h_(h), px_(static_cast<size_t>(w) * h, fill) {}
 

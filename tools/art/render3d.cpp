@@ -32,12 +32,14 @@ double Lighting(Vec3 n, const Material& m) {
   static const Vec3 light = Normalize({-0.55, -0.65, 0.55});
   static const Vec3 half = Normalize(light + Vec3{0, 0, 1});
   const double diffuse = std::max(0.0, Dot(n, light));
-  const double spec = std::pow(std::max(0.0, Dot(n, half)), 24.0) * m.specular;
-  return std::clamp(m.ambient + (1 - m.ambient) * diffuse * 0.82 + spec, 0.0, 1.0);
+  const double shine = std::pow(std::max(0.0, Dot(n, half)), 24.0) * m.specular;
+  return std::clamp(m.ambient + (1 - m.ambient) * diffuse * 0.82 + shine, 0.0, 1.0);
 }
 
 Scene::Scene(int w, int h)
-    : w_(w), h_(h), depth_(static_cast<size_t>(w) * h, -std::numeric_limits<double>::infinity()),
+    : w_(w),
+      h_(h),
+      depth_(static_cast<size_t>(w) * h, -std::numeric_limits<double>::infinity()),
       colour_(static_cast<size_t>(w) * h) {}
 
 void Scene::Put(double x, double y, double z, Rgb c) {

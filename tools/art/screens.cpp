@@ -15,7 +15,9 @@ namespace {
 constexpr uint8_t kFontLight = 231, kFontMid = 165, kFontDark = 99;
 
 // Warm label colour by row, pale gold at the top to orange at the bottom.
-Rgb Warm(double t) { return Mix(Rgb{255, 246, 200}, Rgb{255, 150, 70}, t); }
+Rgb Warm(double t) {
+  return Mix(Rgb{255, 246, 200}, Rgb{255, 150, 70}, t);
+}
 
 // Columns of the glyph that hold pixels: [first, last], or first > last.
 void UsedColumns(const Glyph& g, int& first, int& last) {
@@ -55,7 +57,8 @@ int SmallText(Sprite& s, int x0, int y0, std::string_view text, int tall, Rgb sh
             s.Set(x + px + 1, y0 + py + 1, shadow);
       for (int py = 0; py < kGlyphH * tall; ++py)
         for (int px = 0; px < width; ++px)
-          if (on(px, py)) s.Set(x + px, y0 + py, colour(static_cast<double>(py) / (kGlyphH * tall - 1)));
+          if (on(px, py))
+            s.Set(x + px, y0 + py, colour(static_cast<double>(py) / (kGlyphH * tall - 1)));
     }
     x += width + 1;
   }
@@ -63,16 +66,26 @@ int SmallText(Sprite& s, int x0, int y0, std::string_view text, int tall, Rgb sh
 }
 
 constexpr std::array<std::array<std::string_view, 11>, 10> kDigits{{
-    {".#####.", "#######", "##...##", "##...##", "##...##", "##...##", "##...##", "##...##", "##...##", "#######", ".#####."},
-    {"...##..", "..###..", ".####..", "...##..", "...##..", "...##..", "...##..", "...##..", "...##..", ".######", ".######"},
-    {".#####.", "#######", "##...##", ".....##", "....###", "..####.", ".###...", "###....", "##.....", "#######", "#######"},
-    {".#####.", "#######", "##...##", ".....##", "..####.", "..####.", ".....##", ".....##", "##...##", "#######", ".#####."},
-    {"....##.", "...###.", "..####.", ".##.##.", "##..##.", "##..##.", "#######", "#######", "....##.", "....##.", "....##."},
-    {"#######", "#######", "##.....", "##.....", "######.", "#######", ".....##", ".....##", "##...##", "#######", ".#####."},
-    {".#####.", "#######", "##...##", "##.....", "######.", "#######", "##...##", "##...##", "##...##", "#######", ".#####."},
-    {"#######", "#######", ".....##", "....##.", "...##..", "...##..", "..##...", "..##...", "..##...", "..##...", "..##..."},
-    {".#####.", "#######", "##...##", "##...##", ".#####.", ".#####.", "##...##", "##...##", "##...##", "#######", ".#####."},
-    {".#####.", "#######", "##...##", "##...##", "##...##", "#######", ".######", ".....##", "##...##", "#######", ".#####."},
+    {".#####.", "#######", "##...##", "##...##", "##...##", "##...##", "##...##", "##...##",
+     "##...##", "#######", ".#####."},
+    {"...##..", "..###..", ".####..", "...##..", "...##..", "...##..", "...##..", "...##..",
+     "...##..", ".######", ".######"},
+    {".#####.", "#######", "##...##", ".....##", "....###", "..####.", ".###...", "###....",
+     "##.....", "#######", "#######"},
+    {".#####.", "#######", "##...##", ".....##", "..####.", "..####.", ".....##", ".....##",
+     "##...##", "#######", ".#####."},
+    {"....##.", "...###.", "..####.", ".##.##.", "##..##.", "##..##.", "#######", "#######",
+     "....##.", "....##.", "....##."},
+    {"#######", "#######", "##.....", "##.....", "######.", "#######", ".....##", ".....##",
+     "##...##", "#######", ".#####."},
+    {".#####.", "#######", "##...##", "##.....", "######.", "#######", "##...##", "##...##",
+     "##...##", "#######", ".#####."},
+    {"#######", "#######", ".....##", "....##.", "...##..", "...##..", "..##...", "..##...",
+     "..##...", "..##...", "..##..."},
+    {".#####.", "#######", "##...##", "##...##", ".#####.", ".#####.", "##...##", "##...##",
+     "##...##", "#######", ".#####."},
+    {".#####.", "#######", "##...##", "##...##", "##...##", "#######", ".######", ".....##",
+     "##...##", "#######", ".#####."},
 }};
 
 // Deep-space backdrop colour of the title picture at row y (no stars).
@@ -88,6 +101,16 @@ void Paint(Image& dst, const Sprite& s, int dx, int dy) {
   for (int y = 0; y < s.Height(); ++y)
     for (int x = 0; x < s.Width(); ++x)
       if (s.Solid(x, y)) dst.Set(dx + x, dy + y, s.Get(x, y));
+}
+
+// Cell `index` of a sheet made by BuildSheet, square cells of `size`.
+Sprite SheetCell(const Image& sheet, int size, int index) {
+  const int h = sheet.Height() / 2, x0 = index * size;
+  Sprite s(size, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < size; ++x)
+      if (sheet.Get(x0 + x, h + y) == kBlack) s.Set(x, y, sheet.Get(x0 + x, y));
+  return s;
 }
 
 // Adds light to a pixel (glows, nebula), never darkening it.
@@ -137,13 +160,22 @@ Image MakeFonte() {
   for (int code = 32; code <= 93; ++code) {
     Sprite s(14, 16);
     const Glyph& g = GlyphFor(code);
-    auto on = [&](int x, int y) { return GlyphPixel(g, (x - 2) >> 1, y >> 1) && x >= 2; };
+    // Each glyph pixel becomes 2 x 2, thickened one column to the right so
+    // strokes stay bold while the banner scrolls; the last rows stay clear
+    // for the banner's drop shadow.
+    auto on = [&](int x, int y) {
+      return x >= 2 && y >= 0 &&
+             (GlyphPixel(g, (x - 2) >> 1, y >> 1) ||
+              (x >= 3 && GlyphPixel(g, (x - 3) >> 1, y >> 1)));
+    };
     for (int y = 0; y < 14; ++y)
-      for (int x = 2; x < 12; ++x) {
+      for (int x = 2; x < 13; ++x) {
         if (!on(x, y)) continue;
         uint8_t v = kFontMid;
-        if (!on(x, y - 1) || !on(x - 1, y)) v = kFontLight;
-        else if (!on(x, y + 1)) v = kFontDark;
+        if (!on(x, y - 1) || !on(x - 1, y))
+          v = kFontLight;
+        else if (!on(x, y + 1))
+          v = kFontDark;
         s.Set(x, y, {v, v, v});
       }
     cells.push_back(s);
@@ -164,8 +196,10 @@ Image MakeStatus() {
     };
     for (int y = 0; y < 12; ++y)
       for (int x = 0; x < 8; ++x) {
-        if (on(x, y)) s.Set(9 * d + x, 17 + y, Warm(y / 10.0));
-        else if (on(x - 1, y - 1)) s.Set(9 * d + x, 17 + y, kShadow);
+        if (on(x, y))
+          s.Set(9 * d + x, 17 + y, Warm(y / 10.0));
+        else if (on(x - 1, y - 1))
+          s.Set(9 * d + x, 17 + y, kShadow);
       }
   }
   Image img(120, 60);
@@ -184,8 +218,9 @@ Image MakeLink() {
   const Rgb looks[2] = {{250, 250, 255}, {255, 226, 60}};
   for (int look = 0; look < 2; ++look) {
     Sprite text(kLinkW, kLinkH);
-    auto colour = look ? +[](double) { return Rgb{255, 226, 60}; }
-                       : +[](double) { return Rgb{250, 250, 255}; };
+    auto colour = look ? +[](double) { return Rgb{255, 226, 60}; } : +[](double) {
+      return Rgb{250, 250, 255};
+    };
     const int width = SmallText(text, 0, 0, kCaption, 1, kBlack, colour, true) - 1;
     const int x0 = (kLinkW - width) / 2;
     SmallText(text, x0, 1, kCaption, 1, Scale(looks[look], 0.3), colour);
@@ -233,10 +268,37 @@ Image MakeTitle(const Image& link) {
     }
   }
 
+  // A small cratered moon on the left, lit like everything else.
+  {
+    const double mcx = 52, mcy = 258, mr = 17;
+    const Ramp rock{{{22, 20, 40},
+                     {48, 46, 72},
+                     {84, 82, 110},
+                     {130, 128, 150},
+                     {186, 184, 200},
+                     {230, 228, 236}}};
+    for (int y = 230; y < 290; ++y)
+      for (int x = 20; x < 90; ++x) {
+        const double dx = (x + 0.5 - mcx) / mr, dy = (y + 0.5 - mcy) / mr;
+        const double d2 = dx * dx + dy * dy;
+        if (d2 >= 1) continue;
+        const double dz = std::sqrt(1 - d2);
+        const double light = std::max(0.0, -0.6 * dx - 0.5 * dy + 0.62 * dz);
+        const double craters = Fbm(x / 6.0, y / 6.0, 63, 3);
+        const double pits = craters < 0.38 ? -0.22 : (craters > 0.62 ? 0.1 : 0);
+        img.Set(x, y, rock.Pick(std::clamp(light * 0.95 + pits + 0.05, 0.0, 1.0)));
+      }
+  }
+
   // A ringed planet on the right, lit from the upper left.
   {
     const double pcx = 338, pcy = 206, pr = 74;
-    const Ramp land{{{16, 10, 40}, {40, 24, 80}, {80, 50, 130}, {140, 90, 180}, {200, 150, 220}, {240, 210, 250}}};
+    const Ramp land{{{16, 10, 40},
+                     {40, 24, 80},
+                     {80, 50, 130},
+                     {140, 90, 180},
+                     {200, 150, 220},
+                     {240, 210, 250}}};
     for (int y = 0; y < kBandTop; ++y)
       for (int x = 200; x < 400; ++x) {
         const double dx = (x + 0.5 - pcx) / pr, dy = (y + 0.5 - pcy) / pr;
@@ -262,44 +324,22 @@ Image MakeTitle(const Image& link) {
         if (r < 1.3 || r > 1.9) continue;
         const bool behind = ey < 0 && std::hypot(rx, ry) < pr;
         if (behind) continue;
+        if (r > 1.56 && r < 1.61) continue;  // the gap between the inner and outer ring
         const double stripe = 0.5 + 0.5 * std::sin(r * 40);
-        Glow(img, x, y, {200, 170, 120}, 0.25 + 0.3 * stripe);
+        const double lit = 0.55 + 0.45 * std::clamp(-ex / (1.9 * pr), -1.0, 1.0);
+        const Rgb ring = Scale(Mix(Rgb{150, 120, 90}, Rgb{236, 210, 160}, stripe), lit);
+        img.Set(x, y, Mix(img.Get(x, y), ring, 0.8));
       }
   }
 
   // Enemies far ahead and a few shots on their way.
-  Paint(img, [] {
-    Image e = MakeEnnemy(3);
-    Sprite s(48, 48);
-    for (int y = 0; y < 48; ++y)
-      for (int x = 0; x < 48; ++x)
-        if (e.Get(48 * 5 + x, 48 + y) == kBlack) s.Set(x, y, e.Get(48 * 5 + x, y));
-    return s;
-  }(), 84, 92);
-  Paint(img, [] {
-    Image e = MakeEnnemy(0);
-    Sprite s(32, 32);
-    for (int y = 0; y < 32; ++y)
-      for (int x = 0; x < 32; ++x)
-        if (e.Get(32 * 3 + x, 32 + y) == kBlack) s.Set(x, y, e.Get(32 * 3 + x, y));
-    return s;
-  }(), 36, 176);
-  Paint(img, [] {
-    Image e = MakeEnnemy(1);
-    Sprite s(32, 32);
-    for (int y = 0; y < 32; ++y)
-      for (int x = 0; x < 32; ++x)
-        if (e.Get(32 * 2 + x, 32 + y) == kBlack) s.Set(x, y, e.Get(32 * 2 + x, y));
-    return s;
-  }(), 220, 84);
-  for (int k = 0; k < 3; ++k) {
-    const int sx = 178 + k * 22 - (k == 1 ? 11 : 0), sy = 150 - k * 26;
-    for (int y = 0; y < 14; ++y) {
-      img.Set(sx, sy + y, Rgb{200, 255, 200});
-      Glow(img, sx - 1, sy + y, {60, 200, 90}, 0.6);
-      Glow(img, sx + 1, sy + y, {60, 200, 90}, 0.6);
-    }
-  }
+  Paint(img, SheetCell(MakeEnnemy(3), 48, 5), 84, 92);
+  Paint(img, SheetCell(MakeEnnemy(0), 32, 3), 36, 176);
+  Paint(img, SheetCell(MakeEnnemy(1), 32, 2), 220, 84);
+  const Image shots = MakeBullet();
+  Paint(img, SheetCell(shots, 14, 0), 171, 146);
+  Paint(img, SheetCell(shots, 14, 1), 182, 104);
+  Paint(img, SheetCell(shots, 14, 2), 193, 128);
 
   // The fighter, large, climbing out of the picture's centre.
   {
@@ -323,7 +363,8 @@ Image MakeTitle(const Image& link) {
     const int width = static_cast<int>(kName.size()) * kAdvance - kPix;
     const int x0 = (400 - width) / 2, y0 = 6;
     Sprite name(400, 50);
-    const Ramp gold{{{120, 50, 10}, {190, 100, 20}, {240, 160, 40}, {255, 210, 90}, {255, 244, 190}}};
+    const Ramp gold{
+        {{120, 50, 10}, {190, 100, 20}, {240, 160, 40}, {255, 210, 90}, {255, 244, 190}}};
     for (size_t i = 0; i < kName.size(); ++i) {
       const Glyph& g = GlyphFor(kName[i]);
       for (int gy = 0; gy < kGlyphH; ++gy)
@@ -336,7 +377,8 @@ Image MakeTitle(const Image& link) {
               if (x == 0 && !GlyphPixel(g, gx - 1, gy)) t = std::min(1.0, t + 0.25);
               if (y == kPix - 1 && !GlyphPixel(g, gx, gy + 1)) t = 0.05;
               if (x == kPix - 1 && !GlyphPixel(g, gx + 1, gy)) t = std::max(0.0, t - 0.35);
-              name.Set(x0 + static_cast<int>(i) * kAdvance + gx * kPix + x, y0 + gy * kPix + y, gold.Pick(t));
+              name.Set(x0 + static_cast<int>(i) * kAdvance + gx * kPix + x, y0 + gy * kPix + y,
+                       gold.Pick(t));
             }
         }
     }
@@ -351,7 +393,8 @@ Image MakeTitle(const Image& link) {
 
   // Key help near the bottom, keys in yellow.
   {
-    constexpr std::string_view kLines[3] = {"M - MUSIC ON/OFF", "S - SOUND ON/OFF", "SPACE - START GAME"};
+    constexpr std::string_view kLines[3] = {"M - MUSIC ON/OFF", "S - SOUND ON/OFF",
+                                            "SPACE - START GAME"};
     for (int i = 0; i < 3; ++i) {
       Sprite text(400, 20);
       const std::string_view line = kLines[i];

@@ -14,25 +14,33 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr double kDeg = kPi / 180;
 
-const Ramp kHull{{{26, 30, 52}, {48, 58, 90}, {78, 94, 132}, {118, 136, 172}, {164, 180, 210},
-                  {214, 224, 240}, {248, 250, 255}}};
+const Ramp kHull{{{26, 30, 52},
+                  {48, 58, 90},
+                  {78, 94, 132},
+                  {118, 136, 172},
+                  {164, 180, 210},
+                  {214, 224, 240},
+                  {248, 250, 255}}};
 const Ramp kGlass{{{12, 24, 56}, {18, 56, 110}, {40, 110, 180}, {110, 200, 240}, {220, 250, 255}}};
 const Ramp kAccent{{{90, 16, 24}, {160, 30, 30}, {220, 70, 40}, {255, 140, 70}}};
 const Ramp kGun{{{30, 30, 40}, {60, 62, 76}, {110, 112, 128}, {180, 182, 196}}};
-const Ramp kRed{{{56, 4, 12}, {100, 10, 20}, {150, 22, 28}, {200, 44, 38}, {238, 84, 60},
-                 {255, 150, 120}, {255, 224, 210}}};
-const Ramp kGold{{{64, 36, 8}, {118, 72, 16}, {172, 116, 28}, {222, 168, 52}, {250, 212, 100},
-                  {255, 244, 190}}};
+const Ramp kRed{{{56, 4, 12},
+                 {100, 10, 20},
+                 {150, 22, 28},
+                 {200, 44, 38},
+                 {238, 84, 60},
+                 {255, 150, 120},
+                 {255, 224, 210}}};
+const Ramp kGold{
+    {{64, 36, 8}, {118, 72, 16}, {172, 116, 28}, {222, 168, 52}, {250, 212, 100}, {255, 244, 190}}};
 const Ramp kSteel{{{40, 34, 40}, {80, 72, 80}, {130, 120, 126}, {186, 176, 178}, {240, 234, 230}}};
-const Ramp kFire{{{80, 14, 8}, {150, 30, 10}, {214, 62, 16}, {246, 120, 24}, {255, 180, 48},
-                  {255, 232, 120}, {255, 255, 226}}};
 constexpr Rgb kShipEdge{10, 12, 26};
 constexpr Rgb kRedEdge{24, 4, 10};
 
 // Light used by the flat-shaded ship parts, same direction as the enemies'.
 double ShipLight(Vec3 n) {
   static const Vec3 light = Normalize({-0.5, -0.55, 0.68});
-  return std::clamp(0.2 + 0.85 * std::max(0.0, Dot(n, light)), 0.0, 1.0);
+  return std::clamp(0.12 + 0.78 * std::max(0.0, Dot(n, light)), 0.0, 1.0);
 }
 
 enum class Part { None, Hull, Wing, Stripe, Glass, Gun, Nozzle, Fin };
@@ -44,9 +52,12 @@ Part ShipPart(double u, double v, bool body, Vec3& n) {
   if (body) {
     // Fuselage: a pointed nose widening into a long body with a tail flare.
     double hw = 0;
-    if (v >= 1 && v < 15) hw = 0.6 + (v - 1) * 0.24;
-    else if (v >= 15 && v < 36) hw = 4.0;
-    else if (v >= 36 && v <= 42.5) hw = 4.0 + (v - 36) * 0.15;
+    if (v >= 1 && v < 15)
+      hw = 0.6 + (v - 1) * 0.24;
+    else if (v >= 15 && v < 36)
+      hw = 4.0;
+    else if (v >= 36 && v <= 42.5)
+      hw = 4.0 + (v - 36) * 0.15;
     if (hw > 0 && au < hw) {
       const double k = u / hw;
       n = Normalize({k, v < 15 ? -0.35 : 0.0, std::sqrt(std::max(0.05, 1 - k * k))});
@@ -86,14 +97,22 @@ Part ShipPart(double u, double v, bool body, Vec3& n) {
 
 Rgb PartColour(Part p, double light) {
   switch (p) {
-    case Part::Hull: return kHull.Pick(light);
-    case Part::Wing: return kHull.Pick(light * 0.88);
-    case Part::Stripe: return kAccent.Pick(light);
-    case Part::Glass: return kGlass.Pick(light);
-    case Part::Gun: return kGun.Pick(light);
-    case Part::Nozzle: return kGun.Pick(light * 0.7);
-    case Part::Fin: return kHull.Pick(light * 0.75);
-    case Part::None: break;
+    case Part::Hull:
+      return kHull.Pick(light);
+    case Part::Wing:
+      return kHull.Pick(light * 0.88);
+    case Part::Stripe:
+      return kAccent.Pick(light);
+    case Part::Glass:
+      return kGlass.Pick(light);
+    case Part::Gun:
+      return kGun.Pick(light);
+    case Part::Nozzle:
+      return kGun.Pick(light * 0.7);
+    case Part::Fin:
+      return kHull.Pick(light * 0.75);
+    case Part::None:
+      break;
   }
   return kBlack;
 }
@@ -101,7 +120,7 @@ Rgb PartColour(Part p, double light) {
 }  // namespace
 
 void DrawShip(Sprite& s, double cx, double top, double scale, double roll) {
-  constexpr double kEye = 70;      // perspective distance, in ship units
+  constexpr double kEye = 55;        // perspective distance, in ship units
   constexpr double kBodyLift = 2.5;  // fuselage height above the wing plane
   const double c = std::cos(roll), sn = std::sin(roll);
   for (int py = 0; py < s.Height(); ++py) {
@@ -138,10 +157,14 @@ void DrawFlame(Sprite& s, double cx, double top, double halfWidth, double length
       if (d > 1) continue;
       const double heat = std::max(d, y * 0.9);
       Rgb col;
-      if (heat < 0.3) col = {255, 255, 230};
-      else if (heat < 0.55) col = {255, 236, 90};
-      else if (heat < 0.78) col = {255, 168, 60};
-      else col = {230, 60, 200};
+      if (heat < 0.3)
+        col = {255, 255, 230};
+      else if (heat < 0.55)
+        col = {255, 236, 90};
+      else if (heat < 0.78)
+        col = {255, 168, 60};
+      else
+        col = {230, 60, 200};
       s.Set(px, py, col);
     }
   }
@@ -149,7 +172,7 @@ void DrawFlame(Sprite& s, double cx, double top, double halfWidth, double length
 
 Image MakePlayer() {
   std::vector<Sprite> cells;
-  for (double roll : {-30.0, 0.0, 30.0}) {
+  for (double roll : {-34.0, 0.0, 34.0}) {
     Sprite s(45, 45);
     DrawShip(s, 22.5, 1, 1, roll * kDeg);
     s.Outline(kShipEdge);
@@ -166,26 +189,25 @@ Image MakeReacteur() {
 }
 
 Image MakeBullet() {
-  const Ramp shot{{{16, 70, 36}, {50, 150, 80}, {120, 226, 140}, {196, 255, 200}, {244, 255, 244}}};
+  const Ramp shot{{{14, 64, 34}, {40, 134, 70}, {96, 206, 120}, {170, 248, 180}, {236, 255, 238}}};
   std::vector<Sprite> cells;
   for (int f = 0; f < 3; ++f) {
     Sprite s(14, 24);
-    const double rx = 3.3 + 0.5 * std::sin(f * 2.1), ry = 10.5;
+    // A round head leading a tapering tail; energy bands run down the tail
+    // and the head pulses from frame to frame.
+    const double head = 3.4 + 0.45 * std::sin(f * 2.1 + 0.5);
     for (int y = 0; y < 24; ++y) {
       for (int x = 0; x < 14; ++x) {
-        const double dx = (x + 0.5 - 7) / rx, dy = (y + 0.5 - 12) / ry;
-        const double d = std::sqrt(dx * dx + dy * dy);
-        const double band = 0.12 * std::sin((y + f * 3.0) * 1.3);
-        const double glow = 1 - d + band;
+        const double dx = x + 0.5 - 7, dy = y + 0.5 - 6.5;
+        const double dh = std::hypot(dx, dy) / head;
+        const double t = (y + 0.5 - 6.5) / 16.0;  // 0 at the head, 1 at the tail's end
+        const double tail = t > 0 && t < 1 ? std::abs(dx) / (head * std::pow(1 - t, 0.9) + 0.3) : 2;
+        const double d = std::min(dh, tail);
         if (d > 1) continue;
-        s.Set(x, y, shot.Pick(std::clamp(glow * 1.5 + 0.05, 0.0, 1.0)));
+        const double band = t > 0 ? 0.18 * std::sin((y - f * 2.6) * 1.4) : 0;
+        const double fade = std::max(0.0, t) * 0.55;
+        s.Set(x, y, shot.Pick(std::clamp(1.15 - d - fade + band, 0.0, 1.0)));
       }
-    }
-    // A few sparkles that move from frame to frame.
-    Rng rng(11 + static_cast<uint32_t>(f));
-    for (int k = 0; k < 3; ++k) {
-      const int x = 3 + rng.Below(8), y = 2 + rng.Below(20);
-      if (!s.Solid(x, y)) s.Set(x, y, shot.colours[2]);
     }
     cells.push_back(s);
   }
@@ -194,46 +216,65 @@ Image MakeBullet() {
 
 Image MakeBlow() {
   constexpr int kFrames = 19;
+  // Fire cooling into smoke: the bottom two entries are the last embers.
+  const Ramp blow{{{52, 18, 26},
+                   {92, 26, 22},
+                   {150, 34, 12},
+                   {214, 66, 16},
+                   {246, 124, 26},
+                   {255, 184, 52},
+                   {255, 234, 124},
+                   {255, 255, 228}}};
   std::vector<Sprite> cells;
   for (int f = 0; f < kFrames; ++f) {
     Sprite s(32, 32);
-    const double radius = 3 + 12.5 * (1 - std::exp(-f / 3.2));
-    const double heat = f < 3 ? 1.0 : std::max(0.0, 1.0 - (f - 3) / 11.0);
-    const double hollow = f > 8 ? (f - 8) / 9.0 : 0;
+    if (f < 3) {
+      // The first flash: a hot point with long glints.
+      const double radius = 2.5 + 1.8 * f;
+      for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+          const double d = std::hypot(x + 0.5 - 16, y + 0.5 - 16) / radius;
+          if (d < 1) s.Set(x, y, blow.Pick(1.0 - 0.45 * d));
+        }
+      const int arm = 5 + 3 * f;
+      for (int k = -arm; k <= arm; ++k) {
+        const Rgb c = blow.Pick(1.0 - 0.5 * std::abs(k) / arm);
+        if (!s.Solid(16 + k, 16)) s.Set(16 + k, 16, c);
+        if (!s.Solid(16, 16 + k)) s.Set(16, 16 + k, c);
+      }
+      cells.push_back(s);
+      continue;
+    }
+    // The ball swells fast, then slows while it cools and tears into puffs.
+    const double radius = 6 + 9.5 * (1 - std::exp(-(f - 2) / 2.6));
+    const double age = f < 9 ? 0.0 : (f - 9) / 9.0;
     for (int y = 0; y < 32; ++y) {
       for (int x = 0; x < 32; ++x) {
         const double dx = x + 0.5 - 16, dy = y + 0.5 - 16;
-        const double d = std::sqrt(dx * dx + dy * dy) / radius;
-        const double n = Fbm(x / 5.0 + f * 0.35, y / 5.0 - f * 0.2, 77, 3);
-        double v = heat * (1.15 - d + 0.55 * (n - 0.5)) - hollow * std::max(0.0, 0.8 - d) * 1.2;
-        if (f < 3) v = 1.2 - d * 1.1 + 0.2 * (n - 0.5);
-        if (v < 0.14) continue;
-        s.Set(x, y, kFire.Pick(std::clamp(v, 0.0, 1.0)));
-      }
-    }
-    // Glints on the first flash.
-    if (f < 3) {
-      const int arm = 5 + 3 * f;
-      for (int k = -arm; k <= arm; ++k) {
-        s.Set(16 + k, 16, kFire.colours[6]);
-        s.Set(16, 16 + k, kFire.colours[6]);
+        const double d = std::hypot(dx, dy) / radius;
+        const double drift = 1 - 0.18 * age;
+        const double n = Fbm(16 + dx * drift / 4.2 + f * 0.05, 16 + dy * drift / 4.2, 77, 3);
+        const double edge = 1.0 + 0.35 * (n - 0.5);
+        if (d > edge) continue;
+        if (age > 0 && n < 0.32 + 0.42 * age + 0.12 * d * age) continue;  // tearing apart
+        const double cooling = 0.035 * std::min(f - 3, 6) + 0.85 * age;
+        const double heat = (1 - cooling) * (1.05 - 0.6 * d) + 0.45 * (n - 0.5) - 0.25 * age;
+        s.Set(x, y, blow.Pick(std::clamp(heat, 0.0, 1.0)));
       }
     }
     // Sparks flung out once the ball has formed.
     if (f >= 5) {
       Rng rng(1234);
-      for (int k = 0; k < 22; ++k) {
-        const double a = rng.Unit() * 2 * kPi, speed = 0.7 + rng.Unit() * 0.8;
-        const double life = 0.6 + rng.Unit() * 0.5;
-        const double age = (f - 5) / 13.0;
-        if (age > life) continue;
-        const double r = 8 + speed * (f - 5) * 1.15;
+      for (int k = 0; k < 24; ++k) {
+        const double a = rng.Unit() * 2 * kPi, speed = 0.6 + rng.Unit() * 0.7;
+        const double life = 0.55 + rng.Unit() * 0.5;
+        const double sparkAge = (f - 5) / 13.0;
+        const double r = 9 + speed * (f - 5) * 0.9;
+        if (sparkAge > life || r > 15) continue;
         const int x = static_cast<int>(std::floor(16 + std::cos(a) * r));
         const int y = static_cast<int>(std::floor(16 + std::sin(a) * r));
-        const double glow = 1 - age / life;
-        s.Set(x, y, kFire.Pick(0.25 + 0.75 * glow));
-        if (glow > 0.6) s.Set(x - static_cast<int>(std::lround(std::cos(a))),
-                              y - static_cast<int>(std::lround(std::sin(a))), kFire.Pick(0.3 * glow));
+        const double glow = 1 - sparkAge / life;
+        s.Set(x, y, blow.Pick(0.3 + 0.7 * glow));
       }
     }
     cells.push_back(s);
@@ -243,7 +284,9 @@ Image MakeBlow() {
 
 namespace {
 
-Material Mat(const Ramp& r, double spec = 0.6) { return {r, spec, 0.18}; }
+Material Mat(const Ramp& r, double specular = 0.6) {
+  return {r, specular, 0.18};
+}
 
 bool Meridians(Vec3 p) {
   // Panel seams every 45 degrees of longitude plus an equator band.
@@ -251,7 +294,9 @@ bool Meridians(Vec3 p) {
   return std::abs(lon - std::round(lon)) < 0.09 || std::abs(p.y) < 0.08;
 }
 
-bool MineSeams(Vec3 p) { return std::abs(p.y) < 0.1; }
+bool MineSeams(Vec3 p) {
+  return std::abs(p.y) < 0.1;
+}
 
 Sprite Mine(int f) {
   Scene sc(32, 32);
@@ -342,8 +387,10 @@ Sprite Lobes(int f) {
         s.Set(px, py, vd < 1.3 ? Rgb{255, 200, 90} : Rgb{200, 80, 30});
         continue;
       }
-      if (vd < 3.4) light *= 0.45;
-      else if (std::abs(across) < 0.7 && along > 8.5 && along < 12.5) light *= 0.55;
+      if (vd < 3.4)
+        light *= 0.45;
+      else if (std::abs(across) < 0.7 && along > 8.5 && along < 12.5)
+        light *= 0.55;
       s.Set(px, py, kRed.Pick(light));
     }
   }
@@ -358,19 +405,28 @@ Image MakeEnnemy(int kind) {
   const int frames[4] = {10, 8, 8, 23};
   for (int f = 0; f < frames[kind]; ++f) {
     switch (kind) {
-      case 0: cells.push_back(Mine(f)); break;
-      case 1: cells.push_back(RingedSphere(f)); break;
-      case 2: cells.push_back(RingedGem(f)); break;
-      default: cells.push_back(Lobes(f)); break;
+      case 0:
+        cells.push_back(Mine(f));
+        break;
+      case 1:
+        cells.push_back(RingedSphere(f));
+        break;
+      case 2:
+        cells.push_back(RingedGem(f));
+        break;
+      default:
+        cells.push_back(Lobes(f));
+        break;
     }
   }
   return BuildSheet(cells);
 }
 
 Image MakeBulletEnnemy() {
-  const Rgb pulse[kBulletEnnemyCells][2] = {{{255, 230, 120}, {230, 90, 30}},  {{255, 250, 190}, {250, 130, 40}},
-                                            {{255, 255, 240}, {255, 170, 60}}, {{255, 250, 190}, {250, 130, 40}},
-                                            {{255, 230, 120}, {230, 90, 30}},  {{250, 200, 90}, {200, 60, 24}}};
+  const Rgb pulse[kBulletEnnemyCells][2] = {
+      {{255, 230, 120}, {230, 90, 30}},  {{255, 250, 190}, {250, 130, 40}},
+      {{255, 255, 240}, {255, 170, 60}}, {{255, 250, 190}, {250, 130, 40}},
+      {{255, 230, 120}, {230, 90, 30}},  {{250, 200, 90}, {200, 60, 24}}};
   std::vector<Sprite> cells;
   for (const auto& p : pulse) {
     Sprite s(kBulletEnnemyCell, kBulletEnnemyCell);
@@ -386,7 +442,8 @@ Image MakeBulletEnnemy() {
 }
 
 Image MakeBulletBoss() {
-  const Ramp plasma{{{60, 10, 70}, {120, 30, 150}, {190, 70, 220}, {240, 150, 255}, {255, 235, 255}}};
+  const Ramp plasma{
+      {{60, 10, 70}, {120, 30, 150}, {190, 70, 220}, {240, 150, 255}, {255, 235, 255}}};
   std::vector<Sprite> cells;
   for (int f = 0; f < kBulletBossCells; ++f) {
     Sprite s(kBulletBossCell, kBulletBossCell);

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Measures, under a private Xvfb, the processor time the game and the X
+# server take over 10 s of play (the star field scrolling), and the game's
+# peak memory. Targets: game + X server below 3 % of one core; peak below 13 MiB.
+# Usage: scripts/measure-cpu.sh [path/to/kestrane] [seconds]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+game=${1:-build/release/kestrane}
+seconds=${2:-10}
+if [ ! -x "$game" ]; then
+  cmake --preset release >/dev/null && cmake --build --preset release --target kestrane >/dev/null
+fi
+hz=$(getconf CLK_TCK)
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+
+tmp=$(mktemp -d)
+trap 'kill $game_pid 2>/dev/null; wait $game_pid 2>/dev/null; kill $xvfb_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$tmp"' EXIT
+Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 640x480x24 3>"$tmp/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(cat "$tmp/display")"
+SDL_AUDIODRIVER=dummy "$game" &
+game_pid=$!
+for _ in $(seq 100); do xdotool search --name '^Kestrane' >/dev/null 2>&1 && break; sleep 0.1; done
+sleep 1
+# Start a game so the frame timer runs.
+xdotool keydown space; sleep 0.08; xdotool keyup space
+sleep 1
+g0=$(ticks $game_pid); x0=$(ticks $xvfb_pid); t0=$(date +%s.%N)
+sleep "$seconds"
+g1=$(ticks $game_pid); x1=$(ticks $xvfb_pid); t1=$(date +%s.%N)
+peak=$(awk '/VmHWM/ {print $2}' "/proc/$game_pid/status")
+awk -v g=$((g1 - g0)) -v x=$((x1 - x0)) -v hz="$hz" -v t0="$t0" -v t1="$t1" -v peak="$peak" 'BEGIN {
+  wall = t1 - t0
+  gp = 100 * g / hz / wall; xp = 100 * x / hz / wall
+  printf "game %.2f %% + X server %.2f %% = %.2f %% of one core over %.1f s; peak memory %.1f MiB\n",
+         gp, xp, gp + xp, wall, peak / 1024
+}'

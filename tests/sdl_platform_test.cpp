@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "app/sdl_platform.h"
+
+namespace {
+
+// Sets an environment variable for one scope and puts the old value back.
+class EnvVar {
+ public:
+  EnvVar(const char* name, const char* value) : name_(name) {
+    const char* old = std::getenv(name);
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    if (value != nullptr) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~EnvVar() {
+    if (had_) {
+      setenv(name_, old_.c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  bool had_;
+  std::string old_;
+};
+
+}  // namespace
+
+TEST(SdlPlatform, RefusesToRunWithoutAWindowSystem) {
+  EnvVar driver("SDL_VIDEODRIVER", nullptr);
+  EnvVar display("DISPLAY", nullptr);
+  EnvVar wayland("WAYLAND_DISPLAY", nullptr);
+  std::string error;
+  EXPECT_EQ(SdlPlatform::Create(error), nullptr);
+  EXPECT_NE(error.find("no window system"), std::string::npos) << error;
+  EXPECT_EQ(error.find('\n'), std::string::npos);  // one line
+}
+
+TEST(SdlPlatform, TranslatesKeysMouseAndCloseAndPresents) {
+  EnvVar driver("SDL_VIDEODRIVER", "dummy");
+  std::string error;
+  auto p = SdlPlatform::Create(error);
+  ASSERT_NE(p, nullptr) << error;
+
+  Surface canvas(400, 400, p->Format().Rgb(10, 20, 30));
+  p->Present(canvas);  // must not fail on a hidden window
+  p->SetCaption("Caption");
+
+  auto push = [](SDL_Event ev) { ASSERT_EQ(SDL_PushEvent(&ev), 1); };
+  SDL_Event key{};
+  key.type = SDL_KEYDOWN;
+  key.key.keysym.sym = SDLK_LEFT;
+  push(key);
+  key.key.keysym.sym = SDLK_m;
+  key.key.keysym.mod = KMOD_LSHIFT;
+  key.key.repeat = 1;  // automatic repeats arrive as key-downs too
+  push(key);
+  key.type = SDL_KEYUP;
+  key.key.keysym.sym = SDLK_SPACE;
+  push(key);
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.x = 133;
+  motion.motion.y = 53;
+  push(motion);
+  SDL_Event button{};
+  button.type = SDL_MOUSEBUTTONDOWN;
+  button.button.button = SDL_BUTTON_RIGHT;
+  button.button.x = 140;
+  button.button.y = 60;
+  push(button);
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  push(quit);
+
+  Event e;
+  ASSERT_TRUE(p->WaitEvent(e, 0));
+  EXPECT_EQ(e.type, Event::Type::KeyDown);
+  EXPECT_EQ(e.key, VK_LEFT);
+  ASSERT_TRUE(p->WaitEvent(e, 0));
+  EXPECT_EQ(e.type, Event::Type::KeyDown);
+  EXPECT_EQ(e.key, VK_M);
+  EXPECT_EQ(e.shift, 1);
+  ASSERT_TRUE(p->WaitEvent(e, 0));
+  EXPECT_EQ(e.type, Event::Type::KeyUp);
+  EXPECT_EQ(e.key, VK_SPACE);
+  ASSERT_TRUE(p->WaitEvent(e, 0));
+  EXPECT_EQ(e.type, Event::Type::MouseMove);
+  EXPECT_EQ(e.x, 133.0f);
+  EXPECT_EQ(e.y, 53.0f);
+  ASSERT_TRUE(p->WaitEvent(e, 0));
+  EXPECT_EQ(e.type, Event::Type::MouseDown);
+  EXPECT_EQ(e.x, 140.0f);
+  ASSERT_TRUE(p->WaitEvent(e, 0));
+  EXPECT_EQ(e.type, Event::Type::Close);
+
+  // Nothing pending: a short wait times out and takes about its time.
+  const uint32_t t0 = p->Now();
+  EXPECT_FALSE(p->WaitEvent(e, 30));
+  EXPECT_GE(p->Now() - t0, 25u);
+}
