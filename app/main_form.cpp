@@ -3,6 +3,7 @@
 #include <chrono>
 #include <string>
 
+#include "app/flow.h"
 #include "app/input.h"
 #include "app/link.h"
 #include "audio/music.h"
@@ -18,7 +19,6 @@ constexpr char kSeparator = '\\';
 constexpr char kSeparator = '/';
 #endif
 constexpr std::string_view kMusicFile = "Kestrane.snd";
-constexpr int16_t kStartLives = 3;
 
 // A root folder already ends in a separator; every other folder gets one.
 std::string MusicFilePath(std::string_view folder) {
