@@ -13,9 +13,9 @@ constexpr std::string_view kBannerText =
     "                               ";
 static_assert(kBannerText.size() == 201);
 
-constexpr int kCells = 30;          // characters that can be in view at once
-constexpr int kGlyphWidth = 14;     // every character advances this far
-constexpr int kCellHeight = 32;     // image rows 0..15, mask rows 16..31
+constexpr int kCells = 30;       // characters that can be in view at once
+constexpr int kGlyphWidth = 14;  // every character advances this far
+constexpr int kCellHeight = 32;  // image rows 0..15, mask rows 16..31
 constexpr int kStripHeight = 16;
 constexpr int kStripY = 380;        // window rows the banner scrolls along
 constexpr int kFirstGlyph = 32;     // the font sheet starts at the blank
@@ -55,7 +55,8 @@ void tmrScrollText_Timer(Game& g) {
   Surface& canvas = g.gfx.canvas;
   const Surface& buffer = g.gfx.picScrollBuffer;
   BitBlt(canvas, 0, kStripY, kCanvasSize, kStripHeight, g.gfx.picTitle, 0, kStripY, SRCCOPY);
-  BitBlt(canvas, 0, kStripY, kCanvasSize, kStripHeight, buffer, w.BannerShift, kStripHeight, SRCAND);
+  BitBlt(canvas, 0, kStripY, kCanvasSize, kStripHeight, buffer, w.BannerShift, kStripHeight,
+         SRCAND);
   // The same mask once more, one pixel right and down: the drop shadow.
   BitBlt(canvas, 1, kStripY + 1, kCanvasSize, kStripHeight, buffer, w.BannerShift, kStripHeight,
          SRCAND);

@@ -5,7 +5,7 @@
 #include "display/banner.h"
 
 namespace {
-constexpr int kPasses = 10;       // row p of every ten is painted in pass p
+constexpr int kPasses = 10;  // row p of every ten is painted in pass p
 constexpr uint32_t kPassPause = 50;
 }  // namespace
 

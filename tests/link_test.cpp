@@ -1,10 +1,11 @@
+#include "app/link.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/link.h"
 #include "app/main_form.h"
 #include "tests/fakes.h"
 
@@ -22,8 +23,8 @@ struct LinkTest : ::testing::Test, GameRig {
   // colour all over (or the rectangle's border was touched).
   uint32_t Caption() const {
     const Surface& c = gfx->canvas;
-    if (c.Pixel(131, 52) != kScreen || c.Pixel(273, 61) != kScreen ||
-        c.Pixel(132, 51) != kScreen || c.Pixel(272, 62) != kScreen)
+    if (c.Pixel(131, 52) != kScreen || c.Pixel(273, 61) != kScreen || c.Pixel(132, 51) != kScreen ||
+        c.Pixel(272, 62) != kScreen)
       return 0;
     const uint32_t first = c.Pixel(132, 52);
     for (int y = 52; y < 62; ++y)
@@ -33,7 +34,6 @@ struct LinkTest : ::testing::Test, GameRig {
   }
   void Move(float x, float y) { Form_MouseMove(g, 0, x, y); }
   void Click(float x, float y, int16_t button = 1) { Form_MouseDown(g, button, 0, x, y); }
-
 };
 
 }  // namespace
@@ -44,8 +44,8 @@ TEST_F(LinkTest, HitTestIsStrictOnAllFourSides) {
     bool on;
   };
   const Case cases[] = {
-      {133, 53, true},  {272, 61, true},  {200, 57, true},    {132.5f, 52.5f, true},
-      {132, 55, false}, {150, 52, false}, {273, 61, false},   {272, 62, false},
+      {133, 53, true},  {272, 61, true},  {200, 57, true},   {132.5f, 52.5f, true},
+      {132, 55, false}, {150, 52, false}, {273, 61, false},  {272, 62, false},
       {0, 0, false},    {-5, 55, false},  {399, 399, false},
   };
   for (const Case& c : cases) {

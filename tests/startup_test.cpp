@@ -67,8 +67,7 @@ struct StartupTest : ::testing::Test {
       const World& w = g.world;
       return "[caption=" + p.caption + " running=" + std::to_string(w.GameRunning) +
              " sound=" + std::to_string(w.SoundOn) + " music=" + std::to_string(w.MusicOn) +
-             " lives=" + std::to_string(w.Lives) + " presents=" + std::to_string(p.presents) +
-             "]";
+             " lives=" + std::to_string(w.Lives) + " presents=" + std::to_string(p.presents) + "]";
     };
   }
   // The calls logged from the first one whose name starts with `from`.

@@ -1,3 +1,5 @@
+#include "display/title.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -6,7 +8,6 @@
 
 #include "app/main_form.h"
 #include "display/banner.h"
-#include "display/title.h"
 #include "tests/fakes.h"
 
 namespace {
@@ -16,10 +17,14 @@ constexpr uint32_t kLastFrame = 0x123456;
 
 // Every title pixel is its own colour, never black or white, so each one can
 // be traced and survives an AND with a white mask.
-uint32_t TitlePixel(int x, int y) { return 0x400000u + static_cast<uint32_t>(y * 400 + x); }
+uint32_t TitlePixel(int x, int y) {
+  return 0x400000u + static_cast<uint32_t>(y * 400 + x);
+}
 
 // The glyph colour of a character code; blanks draw nothing.
-uint32_t GlyphColour(int code) { return 0x10100u * static_cast<uint32_t>(code); }
+uint32_t GlyphColour(int code) {
+  return 0x10100u * static_cast<uint32_t>(code);
+}
 constexpr int kGlyphX = 3;  // each glyph is one column in its cell, rows 2..14
 
 struct TitleTest : ::testing::Test, GameRig {
@@ -53,7 +58,6 @@ struct TitleTest : ::testing::Test, GameRig {
     for (int i = 0; i < 30; ++i) s += static_cast<char>(CellCode(i));
     return s;
   }
-
 };
 
 }  // namespace
@@ -178,7 +182,7 @@ TEST_F(TitleTest, TicksScrollTwoPixelsAndAdvanceACharacterEverySeventh) {
       const int x = 14 * 28 - 2 + kGlyphX;
       EXPECT_EQ(gfx->canvas.Pixel(x, 385), GlyphColour('.'));
       EXPECT_EQ(gfx->canvas.Pixel(x + 1, 386), 0u);
-      EXPECT_EQ(gfx->canvas.Pixel(x + 1, 395), 0u);  // the shadow of glyph row 14
+      EXPECT_EQ(gfx->canvas.Pixel(x + 1, 395), 0u);            // the shadow of glyph row 14
       EXPECT_EQ(gfx->canvas.Pixel(x, 382), GlyphColour('.'));  // the glyph's top row
       EXPECT_EQ(gfx->canvas.Pixel(x + 1, 382), TitlePixel(x + 1, 382));
       EXPECT_EQ(gfx->canvas.Pixel(x - 1, 385), TitlePixel(x - 1, 385));
