@@ -8,7 +8,6 @@
 #include "game/player.h"
 
 namespace {
-constexpr int16_t kStartLives = 3;  // four ships per game
 constexpr int16_t kFirstStage = 1;
 
 // The explosion over a lost ship: 22 plain copies of sprBlow cells, centred on

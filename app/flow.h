@@ -1,7 +1,12 @@
 // Screen states and the operations that move between them.
 #pragma once
 
+#include <cstdint>
+
 #include "game/game.h"
+
+// Lives at start-up and at each game start: four ships per game.
+constexpr int16_t kStartLives = 3;
 
 // Space on the title screen: counters reset, star field laid into the
 // background, GameRunning true, then StartRound.

@@ -1,5 +1,38 @@
 #include "app/link.h"
 
-const char* const kLinkAddress = "https://example.org/";
-void Form_MouseMove(Game&, int16_t, float, float) {}
-void Form_MouseDown(Game&, int16_t, int16_t, float, float) {}
+#include "assets/surfaces.h"
+
+const char* const kLinkAddress = "https://kestrane.example.org/";
+
+namespace {
+
+constexpr int kLinkX = 132, kLinkY = 52;  // the caption's place in the title picture
+constexpr int kLinkWidth = 141, kLinkHeight = 10;
+
+// The caption's leftmost column and top row do not count as on the link.
+bool OnLink(float x, float y) {
+  return x > kLinkX && x < kLinkX + kLinkWidth && y > kLinkY && y < kLinkY + kLinkHeight;
+}
+
+}  // namespace
+
+void Form_MouseMove(Game& g, int16_t, float x, float y) {
+  World& w = g.world;
+  if (w.GameRunning) return;
+  const bool on = OnLink(x, y);
+  if (on != w.LinkHover) {
+    w.LinkHover = on;
+    w.LinkDirty = true;
+  }
+  if (!w.LinkDirty) return;
+  // sprLink holds the normal caption in rows 0..9 and the lit one below it.
+  BitBlt(g.gfx.canvas, kLinkX, kLinkY, kLinkWidth, kLinkHeight, g.gfx.sprLink, 0,
+         w.LinkHover ? kLinkHeight : 0, SRCCOPY);
+  g.host.Present(g.gfx.canvas);
+  w.LinkDirty = false;
+}
+
+void Form_MouseDown(Game& g, int16_t, int16_t, float x, float y) {
+  if (g.world.GameRunning || !OnLink(x, y)) return;
+  g.host.OpenUrl(kLinkAddress);
+}

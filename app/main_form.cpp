@@ -1,23 +1,61 @@
 #include "app/main_form.h"
 
+#include <chrono>
+#include <string>
+
+#include "app/flow.h"
 #include "app/input.h"
 #include "app/link.h"
+#include "audio/music.h"
 #include "display/banner.h"
 #include "display/title.h"
 #include "game/tick.h"
 
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+constexpr std::string_view kMusicFile = "Kestrane.snd";
+
+// A root folder already ends in a separator; every other folder gets one.
+std::string MusicFilePath(std::string_view folder) {
+  std::string path(folder);
+  if (!path.empty() && path.back() != kSeparator && path.back() != '/') path += kSeparator;
+  path += kMusicFile;
+  return path;
+}
+
+uint32_t ClockSeed() {
+  const auto ticks = std::chrono::system_clock::now().time_since_epoch().count();
+  return static_cast<uint32_t>(ticks ^ (ticks >> 32));
+}
+
+}  // namespace
+
 void Form_Load(Game& g, std::string_view exeFolder) {
-  (void)exeFolder;
-  // A plain title state so Space can start a game; music and caption come
-  // with the full start-up.
-  g.world.GameRunning = false;
-  g.world.SoundOn = true;
-  g.world.MusicOn = true;
-  g.world.Lives = 3;
+  World& w = g.world;
+  g.random.Seed(ClockSeed());
+  const std::string caption = "Kestrane v" + std::to_string(KESTRANE_VERSION_MAJOR) + "." +
+                              std::to_string(KESTRANE_VERSION_MINOR);
+  g.host.SetCaption(caption.c_str());
+  w.MusicPath = MusicFilePath(exeFolder);
+  InitMusic(g);
+  w.GameRunning = false;
+  w.SoundOn = true;
+  w.MusicOn = true;
+  // The surfaces were loaded before the window was made; nothing to create.
+  PlaySection(g, kTitleMusic);
+  w.Lives = kStartLives;
   ShowTitleScreen(g);
 }
 
-void Form_Unload(Game& g) { (void)g; }
+void Form_Unload(Game& g) {
+  if (g.MusicModule != 0) StopMusic(g, true);
+  CloseMusic(g);
+}
 
 void UnloadMainForm(Game& g) {
   Form_Unload(g);

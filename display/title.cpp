@@ -1,22 +1,26 @@
 #include "display/title.h"
 
+#include "assets/surfaces.h"
 #include "audio/pause.h"
 #include "display/banner.h"
 
 namespace {
-constexpr int kRevealPasses = 10;  // pass p paints the rows p, p + 10, p + 20, ...
-constexpr uint32_t kRevealPassMs = 50;
+constexpr int kPasses = 10;  // row p of every ten is painted in pass p
+constexpr uint32_t kPassPause = 50;
 }  // namespace
 
 void ShowTitleScreen(Game& g) {
-  Surfaces& s = g.gfx;
-  for (int16_t p = 0; p < kRevealPasses; ++p) {
-    // Row bases run to 400 inclusive; the last copy lies past both pictures.
-    for (int16_t b = 0; b <= kCanvasSize; b += kRevealPasses) {
-      BitBlt(s.canvas, 0, b + p, kCanvasSize, 1, s.picTitle, 0, b + p, SRCCOPY);
+  Surface& canvas = g.gfx.canvas;
+  for (int pass = 0; pass < kPasses; ++pass) {
+    // Base 400 lies below the picture; the copy is clipped to nothing.
+    for (int base = 0; base <= kCanvasSize; base += kPasses) {
+      BitBlt(canvas, 0, base + pass, kCanvasSize, 1, g.gfx.picTitle, 0, base + pass, SRCCOPY);
     }
-    g.host.Present(s.canvas);
-    Pause(g.host, kRevealPassMs);
+    g.host.Present(canvas);
+    Pause(g.host, kPassPause);
+    // Space in the pause started a round: it owns the window and the timers
+    // now, so the title must neither paint over it nor start the banner.
+    if (g.world.GameRunning) return;
   }
   g.world.BannerChar = 0;
   g.world.BannerShift = 0;

@@ -5,5 +5,7 @@
 
 // Called by Form_Load (last step) and BackToTitle (last step). Reveals
 // picTitle on the canvas with a present and a 50 ms pause after each pass,
-// then restarts the banner and enables tmrScrollText.
+// then restarts the banner and enables tmrScrollText. When Space in one of
+// the pauses has started a round, it stops after that pause and leaves the
+// window and the timers to the round.
 void ShowTitleScreen(Game& g);
