@@ -12,6 +12,7 @@ constexpr float kEffectGain = 0.8f;
 }  // namespace
 
 void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& section) {
+  jumpPending_ = true;
   music_ = &module;
   section_ = section;
   try {
@@ -27,6 +28,7 @@ void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& sect
 }
 
 void AudioMixer::StopSection() {
+  jumpPending_ = jumpPending_ || music_ != nullptr;
   music_ = nullptr;
   position_ = -1;
 }
@@ -34,6 +36,7 @@ void AudioMixer::StopSection() {
 int32_t AudioMixer::CurrentPosition() const { return music_ != nullptr ? position_ : -1; }
 
 void AudioMixer::StartEffect(const float* samples, size_t count) {
+  jumpPending_ = jumpPending_ || EffectPlaying();
   effect_ = samples;
   effectCount_ = samples != nullptr ? count : 0;
   effectPos_ = 0;
@@ -65,8 +68,10 @@ void AudioMixer::RenderMusic(float* out, size_t frames) {
     dst[kChannels * (got - 1)] = 0;
     dst[kChannels * (got - 1) + 1] = 0;
     done += got - 1;
+    MarkJump(done);
     if (!section_.loop) {
-      StopSection();
+      music_ = nullptr;
+      position_ = -1;
       break;
     }
     music_->set_position_order_row(section_.restart, 0);
@@ -74,20 +79,51 @@ void AudioMixer::RenderMusic(float* out, size_t frames) {
   }
 }
 
+void AudioMixer::MarkJump(size_t frame) {
+  if (jumpCount_ < kMaxJumps) jumps_[static_cast<size_t>(jumpCount_++)] = frame;
+}
+
+void AudioMixer::Smooth(float* out, size_t frames) {
+  int next = 0;
+  for (size_t i = 0; i < frames; ++i) {
+    float* frame = out + kChannels * i;
+    if (next < jumpCount_ && jumps_[static_cast<size_t>(next)] == i) {
+      ++next;
+      for (int c = 0; c < kChannels; ++c) {
+        // The step still being faded counts as part of the sound before the jump.
+        step_[c] = last_[c] - frame[c];
+      }
+      smoothLeft_ = kSmoothFrames;
+    }
+    if (smoothLeft_ > 0) {
+      const float weight = static_cast<float>(smoothLeft_--) / kSmoothFrames;
+      for (int c = 0; c < kChannels; ++c) frame[c] += step_[c] * weight;
+    }
+    for (int c = 0; c < kChannels; ++c) {
+      frame[c] = std::clamp(frame[c], -1.0f, 1.0f);
+      last_[c] = frame[c];
+    }
+  }
+  // A jump on the frame after this block is smoothed at the start of the next.
+  jumpPending_ = next < jumpCount_;
+  jumpCount_ = 0;
+}
+
 void AudioMixer::Render(float* out, size_t frames) noexcept {
   std::fill(out, out + frames * kChannels, 0.0f);
+  if (jumpPending_) MarkJump(0);
   if (music_ != nullptr) {
     try {
       RenderMusic(out, frames);
     } catch (...) {
+      // What the failed read left unwritten is silent.
       StopSection();
     }
-    // What a stopped section left unwritten must stay silent.
   }
   for (size_t i = 0; i < frames && effectPos_ < effectCount_; ++i) {
     const float v = effect_[effectPos_++] * kEffectGain;
     out[kChannels * i] += v;
     out[kChannels * i + 1] += v;
   }
-  for (size_t i = 0; i < frames * kChannels; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
+  Smooth(out, frames);
 }

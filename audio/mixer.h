@@ -8,6 +8,7 @@
 // callback would need a second lock and a hand-off buffer with its own latency.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -50,6 +51,10 @@ class AudioMixer {
 
  private:
   void RenderMusic(float* out, size_t frames);
+  // Where the output jumps (a start, a stop, a loop, an effect cut), the step
+  // from the frame before is faded out over a few milliseconds: no click.
+  void MarkJump(size_t frame);
+  void Smooth(float* out, size_t frames);
 
   int rate_;
   openmpt::module* music_ = nullptr;
@@ -58,4 +63,13 @@ class AudioMixer {
   int32_t position_ = -1;
   const float* effect_ = nullptr;
   size_t effectCount_ = 0, effectPos_ = 0;
+
+  static constexpr int kMaxJumps = 4;
+  static constexpr int kSmoothFrames = 96;
+  std::array<size_t, kMaxJumps> jumps_{};
+  int jumpCount_ = 0;
+  bool jumpPending_ = false;  // a command changed the sound before the next block
+  float last_[kChannels] = {};
+  float step_[kChannels] = {};
+  int smoothLeft_ = 0;
 };

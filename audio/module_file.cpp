@@ -6,6 +6,10 @@
 #include <ostream>
 #include <vector>
 
+namespace {
+constexpr int kStereoSeparation = 50;
+}  // namespace
+
 std::unique_ptr<openmpt::module> LoadModuleFile(const char* path) {
   if (path == nullptr || *path == '\0') return nullptr;
   // Only a regular file: opening a pipe or a device could block for ever.
@@ -25,6 +29,8 @@ std::unique_ptr<openmpt::module> LoadModuleFile(const char* path) {
     auto module = std::make_unique<openmpt::module>(bytes, quiet);
     // The mixer owns the looping: the song must never end or fade by itself.
     module->set_repeat_count(-1);
+    // Hard left and right channels tire the ear; keep them nearer the middle.
+    module->set_render_param(openmpt::module::RENDER_STEREOSEPARATION_PERCENT, kStereoSeparation);
     if (module->get_num_orders() <= 0) return nullptr;
     return module;
   } catch (...) {
