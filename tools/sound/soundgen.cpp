@@ -259,7 +259,7 @@ void Effect(Pattern& p, int row, int ch, int effect, int param) {
   p[static_cast<size_t>(row)][static_cast<size_t>(ch)].effect = effect;
   p[static_cast<size_t>(row)][static_cast<size_t>(ch)].param = param;
 }
-constexpr int kSetVolume = 0xC, kSetSpeed = 0xF, kArpeggio = 0x0;
+constexpr int kSetVolume = 0xC, kSetSpeed = 0xF, kArpeggio = 0x0, kVolumeSlide = 0xA;
 
 // The note brought into [low, low + 12).
 int Fold(int midi, int low) {
@@ -389,6 +389,10 @@ Pattern Jingle(const std::array<SampleData, kSampleCount + 1>& s) {
   Note(p, 18, kChBass, kBass, 33, s[kBass]);
   Note(p, 18, kChPad1, kPad, 57, s[kPad]);
   Note(p, 18, kChPad2, kPad, 64, s[kPad]);
+  // The last chord dies away, then every channel is silenced.
+  for (int row = 19; row < 32; ++row) {
+    for (int ch : {kChBass, kChLead, kChPad1, kChPad2}) Effect(p, row, ch, kVolumeSlide, 0x03);
+  }
   for (int ch : {kChBass, kChPad1, kChPad2, kChHat}) Effect(p, 32, ch, kSetVolume, 0);
   return p;
 }

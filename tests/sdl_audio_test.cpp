@@ -1,0 +1,101 @@
+// The SDL device: without one the game is silent; with the disk driver the
+// mixer's output reaches the device.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "assets/resources.h"
+#include "audio/sdl_audio.h"
+
+namespace {
+
+// Sets SDL's audio variables for one test and puts the old ones back.
+class AudioEnv {
+ public:
+  using Vars = std::vector<std::pair<const char*, std::string>>;
+  explicit AudioEnv(const Vars& vars) {
+    for (auto& [name, value] : vars) {
+      const char* old = std::getenv(name);
+      saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+      setenv(name, value.c_str(), 1);
+    }
+  }
+  ~AudioEnv() {
+    for (auto& [name, value] : saved_) {
+      if (value) {
+        setenv(name, value->c_str(), 1);
+      } else {
+        unsetenv(name);
+      }
+    }
+  }
+
+ private:
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
+void PlayEverything(SdlAudio& audio, const char* module) {
+  const uint32_t m = audio.Player().LoadModule(module);
+  EXPECT_NE(m, 0u);
+  EXPECT_NE(audio.Player().PlayModuleSection(m, 9, 9, 9, false), 0u);
+  const auto shot = FindResource("wave101.wav");
+  audio.Effects().PlayMemory(shot.data(), shot.size());
+}
+
+TEST(SdlAudio, WithoutADeviceEverythingRunsSilent) {
+  AudioEnv env(AudioEnv::Vars{{"SDL_AUDIODRIVER", "no-such-driver"}});
+  SdlAudio audio;
+  EXPECT_FALSE(audio.HasDevice());
+  PlayEverything(audio, KESTRANE_MUSIC_FILE);
+  audio.Player().StopModule(1);
+  audio.Player().Close();
+}
+
+TEST(SdlAudio, TheDummyDeviceRunsTheCallback) {
+  AudioEnv env(AudioEnv::Vars{{"SDL_AUDIODRIVER", "dummy"}});
+  SdlAudio audio;
+  PlayEverything(audio, KESTRANE_MUSIC_FILE);
+  SDL_Delay(50);
+  // Shut down while playing: the device closes before the module goes.
+}
+
+TEST(SdlAudio, TheDiskDeviceRecordsTheMix) {
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("kestrane_disk_" + std::to_string(::getpid()))).string();
+  {
+    AudioEnv env(AudioEnv::Vars{{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", path}, {"SDL_DISKAUDIODELAY", "0"}});
+    SdlAudio audio;
+    ASSERT_TRUE(audio.HasDevice());
+    PlayEverything(audio, KESTRANE_MUSIC_FILE);
+    SDL_Delay(100);
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  std::filesystem::remove(path);
+  ASSERT_EQ(bytes.size() % (2 * sizeof(float)), 0u);
+  std::vector<float> samples(bytes.size() / sizeof(float));
+  std::memcpy(samples.data(), bytes.data(), bytes.size());
+  // The jingle and the shot were heard; they ended, and silence followed.
+  float peak = 0;
+  size_t lastSound = 0;
+  for (size_t i = 0; i < samples.size(); ++i) {
+    ASSERT_TRUE(std::isfinite(samples[i]));
+    peak = std::max(peak, std::fabs(samples[i]));
+    if (samples[i] != 0.0f) lastSound = i;
+  }
+  EXPECT_GT(peak, 0.1f);
+  if (samples.size() > 2 * 48000 * 5) {
+    EXPECT_LT(lastSound, samples.size() - 2 * 48000);
+  }
+}
+
+}  // namespace
