@@ -2,7 +2,37 @@
 
 #include <SDL.h>
 
+#if defined(__unix__)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+// Sound libraries below SDL print their complaints about a missing sound card
+// on stderr; a game without sound is normal here and must say nothing.
+class QuietStderr {
+ public:
+#if defined(__unix__)
+  QuietStderr() {
+    saved_ = dup(STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY);
+    if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+    if (null >= 0) close(null);
+  }
+  ~QuietStderr() {
+    if (saved_ < 0) return;
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
+  }
+
+ private:
+  int saved_ = -1;
+#endif
+};
+}  // namespace
+
 SdlAudio::SdlAudio() {
+  QuietStderr quiet;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
   subsystem_ = true;
   SDL_AudioSpec want{};
