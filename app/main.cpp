@@ -7,8 +7,8 @@
 #include "app/event_loop.h"
 #include "app/main_form.h"
 #include "app/sdl_platform.h"
-#include "assets/surfaces.h"
 #include "assets/resources.h"
+#include "assets/surfaces.h"
 #include "audio/sdl_audio.h"
 
 int main(int, char**) {

@@ -34,7 +34,9 @@ void AudioMixer::StopSection() {
   position_ = -1;
 }
 
-int32_t AudioMixer::CurrentPosition() const { return music_ != nullptr ? position_ : -1; }
+int32_t AudioMixer::CurrentPosition() const {
+  return music_ != nullptr ? position_ : -1;
+}
 
 void AudioMixer::StartEffect(const float* samples, size_t count) {
   jumpPending_ = jumpPending_ || EffectPlaying();
@@ -43,7 +45,9 @@ void AudioMixer::StartEffect(const float* samples, size_t count) {
   effectPos_ = 0;
 }
 
-void AudioMixer::StopEffect() { StartEffect(nullptr, 0); }
+void AudioMixer::StopEffect() {
+  StartEffect(nullptr, 0);
+}
 
 void AudioMixer::RenderMusic(float* out, size_t frames) {
   size_t done = 0;

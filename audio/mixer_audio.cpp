@@ -18,9 +18,12 @@ class Locked {
 };
 }  // namespace
 
-MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, AudioLock& lock) : mixer_(mixer), lock_(lock) {}
+MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, AudioLock& lock)
+    : mixer_(mixer), lock_(lock) {}
 
-MixerModulePlayer::~MixerModulePlayer() { Close(); }
+MixerModulePlayer::~MixerModulePlayer() {
+  Close();
+}
 
 MixerModulePlayer::Slot* MixerModulePlayer::Find(uint32_t handle) {
   if (handle == 0) return nullptr;
@@ -133,7 +136,9 @@ const MixerWaveOutput::Converted* MixerWaveOutput::Convert(const uint8_t* data, 
   return free;
 }
 
-void MixerWaveOutput::Prepare(const uint8_t* data, size_t size) { Convert(data, size); }
+void MixerWaveOutput::Prepare(const uint8_t* data, size_t size) {
+  Convert(data, size);
+}
 
 void MixerWaveOutput::PlayMemory(const uint8_t* data, size_t size) {
   const Converted* c = Convert(data, size);

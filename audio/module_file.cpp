@@ -34,7 +34,8 @@ bool WholeIfMod(const std::vector<char>& b) {
   if (channels == 0) return true;  // another format: the library judges it
   auto byte = [&](size_t i) { return static_cast<size_t>(static_cast<unsigned char>(b[i])); };
   size_t size = 1084;
-  for (size_t s = 0; s < 31; ++s) size += 2 * (byte(20 + 30 * s + 22) << 8 | byte(20 + 30 * s + 23));
+  for (size_t s = 0; s < 31; ++s)
+    size += 2 * (byte(20 + 30 * s + 22) << 8 | byte(20 + 30 * s + 23));
   size_t patterns = 0;
   for (size_t i = 0; i < 128; ++i) patterns = std::max(patterns, byte(952 + i) + 1);
   size += patterns * 64 * static_cast<size_t>(channels) * 4;

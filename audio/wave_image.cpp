@@ -8,8 +8,12 @@ uint32_t Le32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-bool Tag(const uint8_t* p, const char* tag) { return std::memcmp(p, tag, 4) == 0; }
+uint16_t Le16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+bool Tag(const uint8_t* p, const char* tag) {
+  return std::memcmp(p, tag, 4) == 0;
+}
 
 constexpr uint16_t kPcm = 1;
 // Beyond this a "wave" is no sound effect: refuse rather than allocate for it.
@@ -36,8 +40,8 @@ bool ParseWave(const uint8_t* image, size_t size, WaveInfo& info) {
       blockAlign = Le16(f + 12);
       info.bits = Le16(f + 14);
       const bool pcm = Le16(f) == kPcm && (info.bits == 8 || info.bits == 16);
-      if (!pcm || info.channels < 1 || info.channels > 2 || info.rate < 1000 || info.rate > 192000 ||
-          blockAlign != static_cast<size_t>(info.channels * info.bits / 8)) {
+      if (!pcm || info.channels < 1 || info.channels > 2 || info.rate < 1000 ||
+          info.rate > 192000 || blockAlign != static_cast<size_t>(info.channels * info.bits / 8)) {
         return false;
       }
       haveFormat = true;
@@ -68,9 +72,10 @@ void ConvertWave(const WaveInfo& info, int rate, std::vector<float>& out) {
     }
     return sum / static_cast<float>(info.channels);
   };
-  const size_t count = static_cast<size_t>(
-      (static_cast<uint64_t>(info.frames) * static_cast<uint64_t>(rate) + static_cast<uint64_t>(info.rate) - 1) /
-      static_cast<uint64_t>(info.rate));
+  const size_t count =
+      static_cast<size_t>((static_cast<uint64_t>(info.frames) * static_cast<uint64_t>(rate) +
+                           static_cast<uint64_t>(info.rate) - 1) /
+                          static_cast<uint64_t>(info.rate));
   out.resize(count);
   const double step = static_cast<double>(info.rate) / rate;
   for (size_t j = 0; j < count; ++j) {

@@ -9,9 +9,9 @@
 struct WaveInfo {
   int channels = 0;
   int rate = 0;
-  int bits = 0;             // 8 (unsigned) or 16 (signed)
+  int bits = 0;  // 8 (unsigned) or 16 (signed)
   const uint8_t* data = nullptr;
-  size_t frames = 0;        // whole frames only; a trailing part-frame is dropped
+  size_t frames = 0;  // whole frames only; a trailing part-frame is dropped
 };
 
 // Walks the chunks of a PCM wave image, every length checked against the

@@ -49,9 +49,9 @@ void BM_MusicAndEffects(benchmark::State& state) {
     }
   }
   // Rate-inverted: seconds of processor per (seconds of sound / 100).
-  state.counters["cpu_percent"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * kSeconds / 100.0,
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["cpu_percent"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kSeconds / 100.0,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_MusicAndEffects)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -71,11 +71,20 @@ void BM_LoadModule(benchmark::State& state) {
     std::ofstream(path, std::ios::binary) << bytes;
   };
   switch (state.range(0)) {
-    case 1: path = (dir / "missing.snd").string(); break;
-    case 2: write("random.snd", 64 << 10, true); break;
-    case 3: write("random3m.snd", 3 << 20, true); break;
-    case 4: write("zeros6m.snd", 6 << 20, false); break;
-    default: break;
+    case 1:
+      path = (dir / "missing.snd").string();
+      break;
+    case 2:
+      write("random.snd", 64 << 10, true);
+      break;
+    case 3:
+      write("random3m.snd", 3 << 20, true);
+      break;
+    case 4:
+      write("zeros6m.snd", 6 << 20, false);
+      break;
+    default:
+      break;
   }
   AudioMixer mixer(SdlAudio::kRate);
   NoAudioLock lock;

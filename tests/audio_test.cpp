@@ -15,8 +15,12 @@
 
 namespace {
 
-uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+uint16_t Le16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 std::vector<uint8_t> Resource(const char* name) {
   const auto r = FindResource(name);
@@ -26,17 +30,29 @@ std::vector<uint8_t> Resource(const char* name) {
 // A wave image built field by field, for the reader's edge cases.
 struct ImageBuilder {
   std::vector<uint8_t> b;
-  void Tag(const char* t) { b.insert(b.end(), t, t + 4); }
-  void U16(uint32_t v) { b.push_back(uint8_t(v)), b.push_back(uint8_t(v >> 8)); }
-  void U32(uint32_t v) { U16(v & 0xffff), U16(v >> 16); }
-  void Head() { Tag("RIFF"), U32(0), Tag("WAVE"); }
-  void Format(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
-    Tag("fmt "), U32(16), U16(tag), U16(channels), U32(rate), U32(rate * channels * bits / 8);
-    U16(channels * bits / 8), U16(bits);
+  ImageBuilder& Tag(const char* t) {
+    b.insert(b.end(), t, t + 4);
+    return *this;
   }
-  void Data(std::vector<uint8_t> pcm, uint32_t declared) {
-    Tag("data"), U32(declared);
-    b.insert(b.end(), pcm.begin(), pcm.end());
+  ImageBuilder& Bytes(std::initializer_list<uint8_t> bytes) {
+    b.insert(b.end(), bytes);
+    return *this;
+  }
+  ImageBuilder& U16(uint32_t v) { return Bytes({uint8_t(v), uint8_t(v >> 8)}); }
+  ImageBuilder& U32(uint32_t v) { return U16(v & 0xffff).U16(v >> 16); }
+  ImageBuilder& Head() { return Tag("RIFF").U32(0).Tag("WAVE"); }
+  ImageBuilder& Format(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
+    return Tag("fmt ")
+        .U32(16)
+        .U16(tag)
+        .U16(channels)
+        .U32(rate)
+        .U32(rate * channels * bits / 8)
+        .U16(channels * bits / 8)
+        .U16(bits);
+  }
+  ImageBuilder& Data(std::initializer_list<uint8_t> pcm, uint32_t declared) {
+    return Tag("data").U32(declared).Bytes(pcm);
   }
 };
 
@@ -87,9 +103,7 @@ TEST(WaveImages, ShotAndExplosionHaveTheirExactLayout) {
 TEST(WaveImages, ReaderWalksChunksAndRefusesWhatItCannotPlay) {
   // An odd-length chunk before the format, with its pad byte: skipped.
   ImageBuilder ok;
-  ok.Head();
-  ok.Tag("LIST"), ok.U32(3), ok.b.insert(ok.b.end(), {1, 2, 3, 0});
-  ok.Format(1, 2, 8000, 16);
+  ok.Head().Tag("LIST").U32(3).Bytes({1, 2, 3, 0}).Format(1, 2, 8000, 16);
   ok.Data({1, 0, 2, 0, 3, 0, 4, 0, 9}, 9);  // two frames and a stray byte
   WaveInfo info;
   ASSERT_TRUE(ParseWave(ok.b.data(), ok.b.size(), info));
@@ -113,16 +127,16 @@ TEST(WaveImages, ReaderWalksChunksAndRefusesWhatItCannotPlay) {
     return !ParseWave(w.b.data(), w.b.size(), i);
   };
   ImageBuilder noFormat;
-  noFormat.Head(), noFormat.Data({0, 0}, 2);
+  noFormat.Head().Data({0, 0}, 2);
   EXPECT_TRUE(refused(noFormat));
   ImageBuilder compressed;
-  compressed.Head(), compressed.Format(2, 1, 8000, 16), compressed.Data({0, 0}, 2);
+  compressed.Head().Format(2, 1, 8000, 16).Data({0, 0}, 2);
   EXPECT_TRUE(refused(compressed));
   ImageBuilder oddBits;
-  oddBits.Head(), oddBits.Format(1, 1, 8000, 12), oddBits.Data({0, 0}, 2);
+  oddBits.Head().Format(1, 1, 8000, 12).Data({0, 0}, 2);
   EXPECT_TRUE(refused(oddBits));
   ImageBuilder hugeChunk;
-  hugeChunk.Head(), hugeChunk.Tag("junk"), hugeChunk.U32(0xffffffff), hugeChunk.U32(0);
+  hugeChunk.Head().Tag("junk").U32(0xffffffff).U32(0);
   EXPECT_TRUE(refused(hugeChunk));
   ImageBuilder notRiff = ok;
   notRiff.b[0] = 'X';
@@ -132,7 +146,7 @@ TEST(WaveImages, ReaderWalksChunksAndRefusesWhatItCannotPlay) {
 
 TEST(WaveImages, ConversionScalesAndResamples) {
   ImageBuilder w;
-  w.Head(), w.Format(1, 1, 8000, 8), w.Data({128, 255, 0, 128}, 4);
+  w.Head().Format(1, 1, 8000, 8).Data({128, 255, 0, 128}, 4);
   WaveInfo info;
   ASSERT_TRUE(ParseWave(w.b.data(), w.b.size(), info));
   std::vector<float> s;
@@ -145,11 +159,11 @@ TEST(WaveImages, ConversionScalesAndResamples) {
   EXPECT_FLOAT_EQ(s[7], 0.0f);
 
   ImageBuilder stereo16;
-  stereo16.Head(), stereo16.Format(1, 2, 48000, 16), stereo16.Data({0x00, 0x40, 0x00, 0xc0, 0x00, 0x20, 0x00, 0x20}, 8);
+  stereo16.Head().Format(1, 2, 48000, 16).Data({0x00, 0x40, 0x00, 0xc0, 0x00, 0x20, 0x00, 0x20}, 8);
   ASSERT_TRUE(ParseWave(stereo16.b.data(), stereo16.b.size(), info));
   ConvertWave(info, 48000, s);
   ASSERT_EQ(s.size(), 2u);
-  EXPECT_FLOAT_EQ(s[0], 0.0f);   // left and right cancel in the mono mix
+  EXPECT_FLOAT_EQ(s[0], 0.0f);  // left and right cancel in the mono mix
   EXPECT_FLOAT_EQ(s[1], 0.25f);
 
   const std::vector<uint8_t> shot = Resource("wave101.wav");

@@ -1,5 +1,7 @@
 // The music: the module-player layer over the mixer, rendered offline, the
 // game's module laid out in its sections, and the music operations.
+#include "audio/music.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,7 +13,6 @@
 
 #include "audio/mixer.h"
 #include "audio/mixer_audio.h"
-#include "audio/music.h"
 #include "audio/silent_audio.h"
 #include "tests/scripted_platform.h"
 
@@ -153,7 +154,8 @@ TEST(MusicLayer, SurvivesAnyOrderOfCalls) {
         handles.push_back(l.player.LoadModule(pick(3) == 0 ? "/no/such/file" : kModule));
         break;
       case 1:
-        handles.push_back(l.player.PlayModuleSection(h, pick(24) - 2, pick(24) - 2, pick(24) - 2, pick(2)));
+        handles.push_back(
+            l.player.PlayModuleSection(h, pick(24) - 2, pick(24) - 2, pick(24) - 2, pick(2)));
         break;
       case 2:
         l.player.StopModule(h);
@@ -182,7 +184,8 @@ TEST(MusicLayer, ShutsDownWithAndWithoutAModule) {
   EXPECT_TRUE(l.player.Close());  // nothing loaded
   for (int round = 0; round < 3; ++round) {
     std::vector<uint32_t> loaded;
-    for (int i = 0; i < MixerModulePlayer::kMaxModules; ++i) loaded.push_back(l.player.LoadModule(kModule));
+    for (int i = 0; i < MixerModulePlayer::kMaxModules; ++i)
+      loaded.push_back(l.player.LoadModule(kModule));
     for (uint32_t m : loaded) EXPECT_NE(m, 0u);
     EXPECT_EQ(l.player.LoadModule(kModule), 0u);  // the table is full
     l.player.PlayModuleSection(loaded[1], 0, 8, 1, true);
@@ -250,7 +253,9 @@ class RecordingPlayer : public ModulePlayer {
  public:
   bool Startup() override { return Log("Startup"); }
   bool Init() override { return Log("Init"); }
-  bool StartBackgroundPlay(int rate) override { return Log("StartBackgroundPlay " + std::to_string(rate)); }
+  bool StartBackgroundPlay(int rate) override {
+    return Log("StartBackgroundPlay " + std::to_string(rate));
+  }
   bool OpenChannels(int n) override { return Log("OpenChannels " + std::to_string(n)); }
   uint32_t LoadModule(const char* path) override {
     Log(std::string("LoadModule ") + path);

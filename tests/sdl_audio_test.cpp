@@ -1,20 +1,20 @@
 // The SDL device: without one the game is silent; with the disk driver the
 // mixer's output reaches the device.
-#include <gtest/gtest.h>
+#include "audio/sdl_audio.h"
 
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "assets/resources.h"
-#include "audio/sdl_audio.h"
 
 namespace {
 
@@ -70,9 +70,11 @@ TEST(SdlAudio, TheDummyDeviceRunsTheCallback) {
 
 TEST(SdlAudio, TheDiskDeviceRecordsTheMix) {
   const std::string path =
-      (std::filesystem::temp_directory_path() / ("kestrane_disk_" + std::to_string(::getpid()))).string();
+      (std::filesystem::temp_directory_path() / ("kestrane_disk_" + std::to_string(::getpid())))
+          .string();
   {
-    AudioEnv env(AudioEnv::Vars{{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", path}, {"SDL_DISKAUDIODELAY", "0"}});
+    AudioEnv env(AudioEnv::Vars{
+        {"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", path}, {"SDL_DISKAUDIODELAY", "0"}});
     SdlAudio audio;
     ASSERT_TRUE(audio.HasDevice());
     PlayEverything(audio, KESTRANE_MUSIC_FILE);

@@ -13,7 +13,8 @@
 
 int main(int argc, char** argv) {
   if (argc < 8) {
-    std::fprintf(stderr, "usage: render_music MODULE OUT.wav START END RESTART LOOP SECONDS [EFFECT.wav]\n");
+    std::fprintf(
+        stderr, "usage: render_music MODULE OUT.wav START END RESTART LOOP SECONDS [EFFECT.wav]\n");
     return 2;
   }
   constexpr int kRate = 48000;

@@ -39,7 +39,9 @@ void Put32(Bytes& b, uint32_t v) {
   Put16(b, v & 0xffff);
   Put16(b, v >> 16);
 }
-void PutTag(Bytes& b, std::string_view tag) { b.insert(b.end(), tag.begin(), tag.end()); }
+void PutTag(Bytes& b, std::string_view tag) {
+  b.insert(b.end(), tag.begin(), tag.end());
+}
 
 // A complete RIFF/WAVE image; a data chunk of odd length gets its pad byte.
 Bytes WaveImage(int rate, int bits, const Bytes& data) {
@@ -129,9 +131,8 @@ constexpr int kPositions = 20;
 
 // ProTracker periods, C-1 to B-3.
 constexpr std::array<int, 36> kPeriods = {
-    856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,
-    428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,
-    214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
+    856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339, 320,
+    302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
 constexpr double kPaulaClock = 7093789.2;
 // The sampling rate of a sample played at C-3: drums are made at this rate.
 constexpr double kRateC3 = kPaulaClock / (2 * 214);
@@ -146,7 +147,9 @@ struct SampleData {
   int lowestMidi = 0;                 // the note that C-1 plays
 };
 
-int8_t ToPcm(double v) { return static_cast<int8_t>(std::clamp(std::lround(v * 127.0), -127L, 127L)); }
+int8_t ToPcm(double v) {
+  return static_cast<int8_t>(std::clamp(std::lround(v * 127.0), -127L, 127L));
+}
 
 // One cycle of a band-limited waveform of n samples, looped as a whole.
 SampleData Cycle(const char* name, int n, int harmonics, double (*amplitude)(int), int volume,
@@ -202,12 +205,14 @@ std::array<SampleData, kSampleCount + 1> MakeSamples() {
     return 0.9 * low * std::exp(-t / 0.35);
   });
   // Saw for the bass, C-1 = C1: cycles of 128 samples.
-  s[kBass] = Cycle("bass", 128, 10, [](int h) { return 1.0 / h; }, 50, 24);
+  s[kBass] = Cycle(
+      "bass", 128, 10, [](int h) { return 1.0 / h; }, 50, 24);
   // A hollow pulse for the lead, C-1 = C4: cycles of 16 samples.
-  s[kLead] = Cycle("lead", 16, 7,
-                   [](int h) { return std::sin(kPi * h * 0.3) / h; }, 40, 60);
+  s[kLead] = Cycle(
+      "lead", 16, 7, [](int h) { return std::sin(kPi * h * 0.3) / h; }, 40, 60);
   // A soft, mostly odd-harmonic pad, C-1 = C2: cycles of 64 samples.
-  s[kPad] = Cycle("pad", 64, 6, [](int h) { return (h % 2 ? 1.0 : 0.3) / (h * h); }, 22, 36);
+  s[kPad] = Cycle(
+      "pad", 64, 6, [](int h) { return (h % 2 ? 1.0 : 0.3) / (h * h); }, 22, 36);
   // The arpeggio pluck: a square-ish wave of 32-sample cycles (C-1 = C3) that
   // dies away by itself, so a held arpeggio fades like a plucked string.
   {
@@ -218,7 +223,8 @@ std::array<SampleData, kSampleCount + 1> MakeSamples() {
       double x = 0;
       for (int h = 1; h <= 9; h += 2) x += std::sin(2 * kPi * h * i / 32.0) / h;
       const double t = i / kRateC3;
-      a.pcm.push_back(i < 2 ? 0 : ToPcm(0.9 * x * std::exp(-t / 0.09) * Edges(i - 2, n - 2, 6, 200)));
+      a.pcm.push_back(i < 2 ? 0
+                            : ToPcm(0.9 * x * std::exp(-t / 0.09) * Edges(i - 2, n - 2, 6, 200)));
     }
   }
   return s;
@@ -253,7 +259,8 @@ void Note(Pattern& p, int row, int ch, int sample, int midi, const SampleData& s
   const int index = midi - s.lowestMidi;
   if (index < 0 || index >= 36) Fail("note out of range for " + s.name);
   p[static_cast<size_t>(row)][static_cast<size_t>(ch)].sample = sample;
-  p[static_cast<size_t>(row)][static_cast<size_t>(ch)].period = kPeriods[static_cast<size_t>(index)];
+  p[static_cast<size_t>(row)][static_cast<size_t>(ch)].period =
+      kPeriods[static_cast<size_t>(index)];
 }
 void Effect(Pattern& p, int row, int ch, int effect, int param) {
   p[static_cast<size_t>(row)][static_cast<size_t>(ch)].effect = effect;
@@ -300,10 +307,10 @@ void Melody(Pattern& p, const std::array<SampleData, kSampleCount + 1>& s, std::
 
 struct Style {
   int speed, tempo;
-  int arpEvery;        // rows between arpeggio plucks; 0 = none
-  int bassEvery;       // rows between bass notes; 0 = none
+  int arpEvery;   // rows between arpeggio plucks; 0 = none
+  int bassEvery;  // rows between bass notes; 0 = none
   bool pads;
-  int drums;           // 0 none, 1 light, 2 steady, 3 driving
+  int drums;  // 0 none, 1 light, 2 steady, 3 driving
 };
 
 // One pattern: four bars of 16 rows, one chord per bar.
@@ -334,7 +341,8 @@ Pattern Compose(const std::array<SampleData, kSampleCount + 1>& s, const Style& 
       // Root on the beats, octave and fifth on the off-beats.
       static constexpr std::array<int, 8> kWalk = {0, 0, 12, 0, 0, 7, 12, 0};
       for (int r = 0, step = 0; r < 16; r += st.bassEvery, ++step) {
-        const int offset = st.bassEvery >= 4 ? (step % 2 ? 12 : 0) : kWalk[static_cast<size_t>(step % 8)];
+        const int offset =
+            st.bassEvery >= 4 ? (step % 2 ? 12 : 0) : kWalk[static_cast<size_t>(step % 8)];
         Note(p, r0 + r, kChBass, kBass, root + offset, s[kBass]);
       }
     }
@@ -357,7 +365,8 @@ Pattern Compose(const std::array<SampleData, kSampleCount + 1>& s, const Style& 
         case 3:
           if (r == 0 || r == 6 || r == 8 || (r == 14 && bar == 3))
             Note(p, row, kChKick, kKick, 48, s[kKick]);
-          if (r == 4 || r == 12 || (bar == 3 && r == 15)) Note(p, row, kChSnare, kSnare, 48, s[kSnare]);
+          if (r == 4 || r == 12 || (bar == 3 && r == 15))
+            Note(p, row, kChSnare, kSnare, 48, s[kSnare]);
           Note(p, row, kChHat, kHat, r % 4 == 2 ? 50 : 48, s[kHat]);
           Effect(p, row, kChHat, kSetVolume, r % 2 ? 14 : (r % 4 == 2 ? 34 : 24));
           break;
@@ -407,51 +416,72 @@ std::vector<Pattern> Song(const std::array<SampleData, kSampleCount + 1>& s) {
   const Style build{6, 140, 0, 2, false, 3};
   const Style game{6, 140, 2, 2, true, 3};
   const Style breakdown{6, 140, 2, 4, true, 1};
+  struct Position {
+    const Style* style;  // null: the jingle
+    std::array<std::string_view, 4> chords;
+    std::string_view melody;
+  };
+  const std::array<Position, kPositions> kSong = {{
+      {&intro, {"Am", "Am", "F", "G"}, kRest},
+      {&title, {"Am", "F", "C", "G"}, kRest},
+      {&title,
+       {"Am", "F", "C", "G"},
+       "E5:6 D5:2 C5:4 B4:4 A4:6 C5:2 F5:8 E5:6 G5:2 E5:4 D5:4 D5:12 r:4"},
+      {&title,
+       {"Dm", "Am", "E", "E"},
+       "F5:6 E5:2 D5:4 A4:4 C5:6 B4:2 A4:4 E5:4 G#5:8 E5:4 B4:4 E5:12 r:4"},
+      {&titleFull,
+       {"F", "G", "Am", "Am"},
+       "A5:6 G5:2 F5:4 C5:4 B4:6 D5:2 G5:8 A5:4 E5:4 C5:4 A4:4 A4:12 r:4"},
+      {&titleFull,
+       {"Am", "F", "C", "G"},
+       "E5:4 A5:4 C6:4 B5:4 A5:6 G5:2 F5:8 G5:6 E5:2 C5:4 E5:4 D5:8 B4:4 G4:4"},
+      {&titleFull,
+       {"Dm", "Am", "F", "E"},
+       "D5:4 F5:4 A5:8 E5:4 C5:4 A4:8 C5:4 F5:4 A5:4 C6:4 B5:8 G#5:8"},
+      {&titleFull,
+       {"F", "G", "Em", "Am"},
+       "A5:6 F5:2 C5:8 B4:6 D5:2 G5:8 G5:4 E5:4 B4:4 G5:4 A5:16"},
+      {&title, {"F", "G", "E", "E"}, "C6:8 A5:8 B5:8 D6:8 G#5:8 B5:4 E5:4 E5:8 r:8"},
+      {nullptr, {}, {}},  // 9: the ship-lost jingle
+      {&build, {"Em", "Em", "Em", "Em"}, kRest},
+      {&game, {"Em", "Em", "C", "D"}, kRest},
+      {&game,
+       {"Em", "C", "G", "D"},
+       "E5:2 r:2 E5:2 G5:2 B5:4 A5:2 G5:2 E5:4 C5:4 G5:4 E5:4 D5:2 r:2 D5:2 G5:2 B5:4 D6:4 A5:8 "
+       "F#5:4 D5:4"},
+      {&game,
+       {"Em", "C", "G", "D"},
+       "E5:2 r:2 E5:2 G5:2 B5:4 A5:2 G5:2 C6:4 B5:4 G5:4 E5:4 D5:2 r:2 G5:2 B5:2 D6:6 B5:2 A5:12 "
+       "r:4"},
+      {&game,
+       {"Am", "Em", "B", "B"},
+       "A5:4 C6:4 E6:6 r:2 B5:4 G5:4 E5:8 D#5:4 F#5:4 B5:4 A5:4 F#5:12 r:4"},
+      {&game,
+       {"C", "D", "Em", "Em"},
+       "G5:2 r:2 G5:2 E5:2 C5:4 E5:4 F#5:2 r:2 F#5:2 A5:2 D6:8 B5:4 G5:4 E5:4 G5:4 E5:16"},
+      {&breakdown, {"Em", "C", "Am", "B"}, kRest},
+      {&game,
+       {"Em", "C", "G", "D"},
+       "B5:2 r:2 B5:2 D6:2 E6:4 D6:2 B5:2 C6:4 E6:4 G6:4 E6:4 D6:2 r:2 D6:2 B5:2 G5:4 B5:4 A5:8 "
+       "F#5:8"},
+      {&game,
+       {"Am", "C", "D", "B"},
+       "A5:4 E5:4 A5:4 C6:4 G5:4 E5:4 C6:4 E6:4 F#5:4 A5:4 D6:8 D#6:8 B5:8"},
+      {&game,
+       {"C", "D", "B", "B"},
+       "E6:4 D6:4 C6:4 G5:4 F#5:4 A5:4 D6:8 D#6:4 B5:4 F#5:4 D#5:4 B4:8 r:8"},
+  }};
   std::vector<Pattern> song;
-  song.push_back(Compose(s, intro, {"Am", "Am", "F", "G"}, kRest));
-  song.push_back(Compose(s, title, {"Am", "F", "C", "G"}, kRest));
-  song.push_back(Compose(s, title, {"Am", "F", "C", "G"},
-                         "E5:6 D5:2 C5:4 B4:4 A4:6 C5:2 F5:8 E5:6 G5:2 E5:4 D5:4 D5:12 r:4"));
-  song.push_back(Compose(s, title, {"Dm", "Am", "E", "E"},
-                         "F5:6 E5:2 D5:4 A4:4 C5:6 B4:2 A4:4 E5:4 G#5:8 E5:4 B4:4 E5:12 r:4"));
-  song.push_back(Compose(s, titleFull, {"F", "G", "Am", "Am"},
-                         "A5:6 G5:2 F5:4 C5:4 B4:6 D5:2 G5:8 A5:4 E5:4 C5:4 A4:4 A4:12 r:4"));
-  song.push_back(Compose(s, titleFull, {"Am", "F", "C", "G"},
-                         "E5:4 A5:4 C6:4 B5:4 A5:6 G5:2 F5:8 G5:6 E5:2 C5:4 E5:4 D5:8 B4:4 G4:4"));
-  song.push_back(Compose(s, titleFull, {"Dm", "Am", "F", "E"},
-                         "D5:4 F5:4 A5:8 E5:4 C5:4 A4:8 C5:4 F5:4 A5:4 C6:4 B5:8 G#5:8"));
-  song.push_back(Compose(s, titleFull, {"F", "G", "Em", "Am"},
-                         "A5:6 F5:2 C5:8 B4:6 D5:2 G5:8 G5:4 E5:4 B4:4 G5:4 A5:16"));
-  song.push_back(Compose(s, title, {"F", "G", "E", "E"},
-                         "C6:8 A5:8 B5:8 D6:8 G#5:8 B5:4 E5:4 E5:8 r:8"));
-  song.push_back(Jingle(s));
-  song.push_back(Compose(s, build, {"Em", "Em", "Em", "Em"}, kRest));
-  song.push_back(Compose(s, game, {"Em", "Em", "C", "D"}, kRest));
-  song.push_back(Compose(s, game, {"Em", "C", "G", "D"},
-                         "E5:2 r:2 E5:2 G5:2 B5:4 A5:2 G5:2 E5:4 C5:4 G5:4 E5:4 "
-                         "D5:2 r:2 D5:2 G5:2 B5:4 D6:4 A5:8 F#5:4 D5:4"));
-  song.push_back(Compose(s, game, {"Em", "C", "G", "D"},
-                         "E5:2 r:2 E5:2 G5:2 B5:4 A5:2 G5:2 C6:4 B5:4 G5:4 E5:4 "
-                         "D5:2 r:2 G5:2 B5:2 D6:6 B5:2 A5:12 r:4"));
-  song.push_back(Compose(s, game, {"Am", "Em", "B", "B"},
-                         "A5:4 C6:4 E6:6 r:2 B5:4 G5:4 E5:8 D#5:4 F#5:4 B5:4 A5:4 F#5:12 r:4"));
-  song.push_back(Compose(s, game, {"C", "D", "Em", "Em"},
-                         "G5:2 r:2 G5:2 E5:2 C5:4 E5:4 F#5:2 r:2 F#5:2 A5:2 D6:8 "
-                         "B5:4 G5:4 E5:4 G5:4 E5:16"));
-  song.push_back(Compose(s, breakdown, {"Em", "C", "Am", "B"}, kRest));
-  song.push_back(Compose(s, game, {"Em", "C", "G", "D"},
-                         "B5:2 r:2 B5:2 D6:2 E6:4 D6:2 B5:2 C6:4 E6:4 G6:4 E6:4 "
-                         "D6:2 r:2 D6:2 B5:2 G5:4 B5:4 A5:8 F#5:8"));
-  song.push_back(Compose(s, game, {"Am", "C", "D", "B"},
-                         "A5:4 E5:4 A5:4 C6:4 G5:4 E5:4 C6:4 E6:4 F#5:4 A5:4 D6:8 D#6:8 B5:8"));
-  song.push_back(Compose(s, game, {"C", "D", "B", "B"},
-                         "E6:4 D6:4 C6:4 G5:4 F#5:4 A5:4 D6:8 D#6:4 B5:4 F#5:4 D#5:4 B4:8 r:8"));
-  if (song.size() != kPositions) Fail("wrong number of positions");
+  for (const Position& p : kSong) {
+    song.push_back(p.style == nullptr ? Jingle(s) : Compose(s, *p.style, p.chords, p.melody));
+  }
   return song;
 }
 
 void PutName(Bytes& b, std::string_view name, size_t size) {
-  for (size_t i = 0; i < size; ++i) b.push_back(i < name.size() ? static_cast<uint8_t>(name[i]) : 0);
+  for (size_t i = 0; i < size; ++i)
+    b.push_back(i < name.size() ? static_cast<uint8_t>(name[i]) : 0);
 }
 void PutBig16(Bytes& b, int v) {
   b.push_back(static_cast<uint8_t>(v >> 8));
@@ -505,7 +535,8 @@ Bytes Module() {
 
 void Write(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) Fail("cannot write " + path);
   std::printf("%s: %zu bytes\n", path.c_str(), bytes.size());
 }
