@@ -62,10 +62,11 @@ uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, in
                                               int32_t restart, bool loop) {
   Slot* slot = Find(module);
   if (slot == nullptr) return 0;
+  // Even reading the order list races with the callback rendering the module.
+  Locked locked(lock_);
   const int32_t last = slot->module->get_num_orders() - 1;
   if (start < 0 || start > last || end < start || restart < 0 || restart > last) return 0;
   const ModuleSection section{start, end < last ? end : last, restart, loop};
-  Locked locked(lock_);
   mixer_.StartSection(*slot->module, section);
   playing_ = mixer_.Music() != nullptr ? NextHandle() : 0;
   return playing_;

@@ -43,29 +43,39 @@ class AudioEnv {
   std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
 };
 
-void PlayEverything(SdlAudio& audio, const char* module) {
+// Returns the play handle of the jingle.
+uint32_t PlayEverything(SdlAudio& audio, const char* module) {
   const uint32_t m = audio.Player().LoadModule(module);
   EXPECT_NE(m, 0u);
-  EXPECT_NE(audio.Player().PlayModuleSection(m, 9, 9, 9, false), 0u);
+  const uint32_t play = audio.Player().PlayModuleSection(m, 9, 9, 9, false);
+  EXPECT_NE(play, 0u);
   const auto shot = FindResource("wave101.wav");
   audio.Effects().PlayMemory(shot.data(), shot.size());
+  return play;
 }
 
 TEST(SdlAudio, WithoutADeviceEverythingRunsSilent) {
   AudioEnv env(AudioEnv::Vars{{"SDL_AUDIODRIVER", "no-such-driver"}});
   SdlAudio audio;
   EXPECT_FALSE(audio.HasDevice());
-  PlayEverything(audio, KESTRANE_MUSIC_FILE);
-  audio.Player().StopModule(1);
-  audio.Player().Close();
+  const uint32_t play = PlayEverything(audio, KESTRANE_MUSIC_FILE);
+  EXPECT_TRUE(audio.Player().StopModule(play));
+  EXPECT_TRUE(audio.Player().Close());
 }
 
-TEST(SdlAudio, TheDummyDeviceRunsTheCallback) {
+TEST(SdlAudio, CommandsReachTheMixerWhileTheDummyDeviceRenders) {
   AudioEnv env(AudioEnv::Vars{{"SDL_AUDIODRIVER", "dummy"}});
   SdlAudio audio;
-  PlayEverything(audio, KESTRANE_MUSIC_FILE);
-  SDL_Delay(50);
+  ASSERT_TRUE(audio.HasDevice());
+  for (int i = 0; i < 20; ++i) {
+    const uint32_t play = PlayEverything(audio, KESTRANE_MUSIC_FILE);
+    SDL_Delay(5);
+    EXPECT_TRUE(audio.Player().StopModule(play));
+    EXPECT_TRUE(audio.Player().Close());
+  }
   // Shut down while playing: the device closes before the module goes.
+  PlayEverything(audio, KESTRANE_MUSIC_FILE);
+  SDL_Delay(20);
 }
 
 TEST(SdlAudio, TheDiskDeviceRecordsTheMix) {
