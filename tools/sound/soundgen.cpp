@@ -74,11 +74,13 @@ double Edges(int i, int count, int fadeIn, int fadeOut) {
   return g;
 }
 
-// The shot: a bright falling sweep, two detuned oscillators with a touch of
-// overdrive, over 6,651 samples at 22,050 Hz.
+// The shot: a bright falling sweep, a square-ish wave (odd harmonics, none
+// above 10 kHz, so nothing folds back) with a detuned fifth above it, over
+// 6,651 samples at 22,050 Hz.
 Bytes ShotWave() {
   constexpr int kRate = 22050;
   constexpr int kSamples = 6651;
+  constexpr double kTopHarmonic = 10000.0;
   Bytes data;
   double phaseA = 0, phaseB = 0;
   for (int i = 0; i < kSamples; ++i) {
@@ -86,7 +88,13 @@ Bytes ShotWave() {
     const double freq = 240.0 + 2700.0 * std::exp(-t / 0.055);
     phaseA += 2 * kPi * freq / kRate;
     phaseB += 2 * kPi * freq * 1.503 / kRate;
-    double v = std::tanh(2.5 * std::sin(phaseA)) * 0.7 + std::sin(phaseB) * 0.3;
+    double square = 0;
+    for (int h = 1; h * freq < kTopHarmonic; h += 2) {
+      // Harmonics fade in as the sweep brings them under the top: no clicks.
+      const double fade = std::min(1.0, (kTopHarmonic - h * freq) / 2000.0);
+      square += fade * std::sin(h * phaseA) / h;
+    }
+    double v = square * 0.7 + std::sin(phaseB) * 0.3;
     v *= std::exp(-t / 0.11) * Edges(i, kSamples, 44, 440);
     const auto s = static_cast<int16_t>(std::lround(v * 26000.0));
     Put16(data, static_cast<uint16_t>(s));
