@@ -74,8 +74,11 @@ class MixerWaveOutput : public WaveOutput {
   ~MixerWaveOutput() override;
 
   // Converts the image to the mixer's format ahead of its first play, so that
-  // playing allocates nothing.
+  // playing allocates nothing. Images are known by their bytes; up to
+  // kMaxWaves different ones are kept, and any beyond them play nothing.
   void Prepare(const uint8_t* data, size_t size);
+  // The sound plays from the converted copy, so the bytes are free again as
+  // soon as this returns.
   void PlayMemory(const uint8_t* data, size_t size) override;
 
  private:
