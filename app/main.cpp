@@ -8,8 +8,9 @@
 #include "app/event_loop.h"
 #include "app/main_form.h"
 #include "app/sdl_platform.h"
+#include "assets/resources.h"
 #include "assets/surfaces.h"
-#include "audio/silent_audio.h"
+#include "audio/sdl_audio.h"
 
 int main(int, char**) {
   std::string error;
@@ -27,10 +28,14 @@ int main(int, char**) {
   platform->SetIcon(gfx.icon);
 
   EventLoop loop(*platform);
-  SilentModulePlayer player;
-  SilentWaveOutput waveOut;
+  // Without an audio device the game plays on in silence.
+  SdlAudio audio;
+  for (const char* wave : {"wave101.wav", "wave102.wav"}) {
+    const auto bytes = FindResource(wave);
+    audio.Effects().Prepare(bytes.data(), bytes.size());
+  }
   DefaultRandom random;
-  Game game(gfx, loop, player, waveOut, random);
+  Game game(gfx, loop, audio.Player(), audio.Effects(), random);
   MainForm form(game);
   loop.SetHandlers(&form);
 

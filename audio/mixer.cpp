@@ -1,0 +1,134 @@
+#include "audio/mixer.h"
+
+#include <algorithm>
+#include <libopenmpt/libopenmpt.hpp>
+
+namespace {
+// Small reads keep the end of a position within a few frames at little cost;
+// through the last row of the end position frames are read one by one, so the
+// section ends on the exact frame.
+constexpr size_t kChunkFrames = 64;
+// The effects sit a little above the music.
+constexpr float kEffectGain = 0.6f;
+}  // namespace
+
+void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& section) {
+  jumpPending_ = true;
+  music_ = &module;
+  section_ = section;
+  try {
+    lastRowOfEnd_ = module.get_pattern_num_rows(module.get_order_pattern(section.end)) - 1;
+    // Seeking straight to a later position lets the notes heard before it ring
+    // on; passing through the song's start silences every channel first.
+    module.set_position_order_row(0, 0);
+    module.set_position_order_row(section.start, 0);
+    position_ = module.get_current_order();
+  } catch (...) {
+    StopSection();
+  }
+}
+
+void AudioMixer::StopSection() {
+  jumpPending_ = jumpPending_ || music_ != nullptr;
+  music_ = nullptr;
+  position_ = -1;
+}
+
+int32_t AudioMixer::CurrentPosition() const {
+  return music_ != nullptr ? position_ : -1;
+}
+
+void AudioMixer::StartEffect(const float* samples, size_t count) {
+  jumpPending_ = jumpPending_ || EffectPlaying();
+  effect_ = samples;
+  effectCount_ = samples != nullptr ? count : 0;
+  effectPos_ = 0;
+}
+
+void AudioMixer::StopEffect() {
+  StartEffect(nullptr, 0);
+}
+
+void AudioMixer::RenderMusic(float* out, size_t frames) {
+  size_t done = 0;
+  while (done < frames && music_ != nullptr) {
+    const bool lastRow = position_ == section_.end && music_->get_current_row() >= lastRowOfEnd_;
+    const size_t want = lastRow ? 1 : std::min(kChunkFrames, frames - done);
+    float* dst = out + done * kChannels;
+    const size_t got = music_->read_interleaved_stereo(rate_, want, dst);
+    if (got == 0) {  // the song ended outright
+      StopSection();
+      break;
+    }
+    const int32_t now = music_->get_current_order();
+    const bool left = now != position_ &&
+                      (position_ == section_.end || now < section_.start || now > section_.end);
+    if (!left) {
+      position_ = now;
+      done += got;
+      continue;
+    }
+    // The frame just read already belongs to the position after the end:
+    // drop it and go on from the restart position, or fall silent.
+    dst[kChannels * (got - 1)] = 0;
+    dst[kChannels * (got - 1) + 1] = 0;
+    done += got - 1;
+    MarkJump(done);
+    if (!section_.loop) {
+      music_ = nullptr;
+      position_ = -1;
+      break;
+    }
+    music_->set_position_order_row(section_.restart, 0);
+    position_ = music_->get_current_order();
+  }
+}
+
+void AudioMixer::MarkJump(size_t frame) {
+  if (jumpCount_ < kMaxJumps) jumps_[static_cast<size_t>(jumpCount_++)] = frame;
+}
+
+void AudioMixer::Smooth(float* out, size_t frames) {
+  int next = 0;
+  for (size_t i = 0; i < frames; ++i) {
+    float* frame = out + kChannels * i;
+    if (next < jumpCount_ && jumps_[static_cast<size_t>(next)] == i) {
+      ++next;
+      for (int c = 0; c < kChannels; ++c) {
+        // The step still being faded counts as part of the sound before the jump.
+        step_[c] = last_[c] - frame[c];
+      }
+      smoothLeft_ = kSmoothFrames;
+    }
+    if (smoothLeft_ > 0) {
+      const float weight = static_cast<float>(smoothLeft_--) / kSmoothFrames;
+      for (int c = 0; c < kChannels; ++c) frame[c] += step_[c] * weight;
+    }
+    for (int c = 0; c < kChannels; ++c) {
+      frame[c] = std::clamp(frame[c], -1.0f, 1.0f);
+      last_[c] = frame[c];
+    }
+  }
+  // A jump on the frame after this block is smoothed at the start of the next.
+  jumpPending_ = next < jumpCount_;
+  jumpCount_ = 0;
+}
+
+void AudioMixer::Render(float* out, size_t frames) noexcept {
+  std::fill(out, out + frames * kChannels, 0.0f);
+  if (jumpPending_) MarkJump(0);
+  if (music_ != nullptr) {
+    try {
+      RenderMusic(out, frames);
+    } catch (...) {
+      // What the failed read left unwritten is silent.
+      StopSection();
+    }
+  }
+  for (size_t i = 0; i < frames && effectPos_ < effectCount_; ++i) {
+    const float v = effect_[effectPos_++] * kEffectGain;
+    out[kChannels * i] += v;
+    out[kChannels * i + 1] += v;
+  }
+  Smooth(out, frames);
+}

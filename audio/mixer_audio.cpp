@@ -1,0 +1,153 @@
+#include "audio/mixer_audio.h"
+
+#include <libopenmpt/libopenmpt.hpp>
+
+#include "audio/module_file.h"
+#include "audio/wave_image.h"
+
+namespace {
+class Locked {
+ public:
+  explicit Locked(AudioLock& lock) : lock_(lock) { lock_.Lock(); }
+  ~Locked() { lock_.Unlock(); }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+
+ private:
+  AudioLock& lock_;
+};
+}  // namespace
+
+MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, AudioLock& lock)
+    : mixer_(mixer), lock_(lock) {}
+
+MixerModulePlayer::~MixerModulePlayer() {
+  Close();
+}
+
+MixerModulePlayer::Slot* MixerModulePlayer::Find(uint32_t handle) {
+  if (handle == 0) return nullptr;
+  for (Slot& s : slots_) {
+    if (s.handle == handle) return &s;
+  }
+  return nullptr;
+}
+
+uint32_t MixerModulePlayer::NextHandle() {
+  if (++lastHandle_ == 0) ++lastHandle_;
+  return lastHandle_;
+}
+
+void MixerModulePlayer::Silence() {
+  if (playing_ == 0) return;
+  Locked locked(lock_);
+  mixer_.StopSection();
+  playing_ = 0;
+}
+
+uint32_t MixerModulePlayer::LoadModule(const char* path) {
+  Slot* free = nullptr;
+  for (Slot& s : slots_) {
+    if (s.handle == 0 && free == nullptr) free = &s;
+  }
+  if (free == nullptr) return 0;
+  // Parsed here, outside the lock: the callback goes on meanwhile.
+  free->module = LoadModuleFile(path);
+  if (!free->module) return 0;
+  free->handle = NextHandle();
+  return free->handle;
+}
+
+uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, int32_t end,
+                                              int32_t restart, bool loop) {
+  Slot* slot = Find(module);
+  if (slot == nullptr) return 0;
+  // Even reading the order list races with the callback rendering the module.
+  Locked locked(lock_);
+  const int32_t last = slot->module->get_num_orders() - 1;
+  if (start < 0 || start > last || end < start || restart < 0 || restart > last) return 0;
+  const ModuleSection section{start, end < last ? end : last, restart, loop};
+  mixer_.StartSection(*slot->module, section);
+  playing_ = mixer_.Music() != nullptr ? NextHandle() : 0;
+  return playing_;
+}
+
+bool MixerModulePlayer::StopModule(uint32_t playHandle) {
+  if (playHandle == 0 || playHandle != playing_) return false;
+  Silence();
+  return true;
+}
+
+bool MixerModulePlayer::FreeModule(uint32_t module) {
+  Slot* slot = Find(module);
+  if (slot == nullptr) return false;
+  std::unique_ptr<openmpt::module> gone;
+  {
+    Locked locked(lock_);
+    if (mixer_.Music() == slot->module.get()) {
+      mixer_.StopSection();
+      playing_ = 0;
+    }
+    gone = std::move(slot->module);
+    slot->handle = 0;
+  }
+  return true;  // the module is destroyed here, outside the lock
+}
+
+bool MixerModulePlayer::CloseChannels() {
+  Silence();
+  return true;
+}
+
+bool MixerModulePlayer::StopBackgroundPlay() {
+  Silence();
+  return true;
+}
+
+bool MixerModulePlayer::Close() {
+  for (Slot& s : slots_) {
+    if (s.handle != 0) FreeModule(s.handle);
+  }
+  return true;
+}
+
+MixerWaveOutput::~MixerWaveOutput() {
+  Locked locked(lock_);
+  mixer_.StopEffect();
+}
+
+const MixerWaveOutput::Converted* MixerWaveOutput::Convert(const uint8_t* data, size_t size) {
+  if (data == nullptr || size == 0) return nullptr;
+  // Known by content, not by address: cheap next to a play, and a buffer
+  // reused for another image cannot play the old sound.
+  uint64_t key = 14695981039346656037ull ^ size;
+  for (size_t i = 0; i < size; ++i) key = (key ^ data[i]) * 1099511628211ull;
+  if (key == 0) key = 1;
+  Converted* free = nullptr;
+  for (Converted& c : cache_) {
+    if (c.key == key) return &c;
+    if (c.key == 0 && free == nullptr) free = &c;
+  }
+  if (free == nullptr) return nullptr;
+  WaveInfo info;
+  free->playable = ParseWave(data, size, info);
+  if (free->playable) ConvertWave(info, mixer_.Rate(), free->samples);
+  free->playable = free->playable && !free->samples.empty();
+  free->key = key;
+  return free;
+}
+
+void MixerWaveOutput::Prepare(const uint8_t* data, size_t size) {
+  Convert(data, size);
+}
+
+void MixerWaveOutput::PlayMemory(const uint8_t* data, size_t size) {
+  const Converted* c = Convert(data, size);
+  Locked locked(lock_);
+  // A sound that cannot be played still stops the one before it.
+  if (c != nullptr && c->playable) {
+    mixer_.StartEffect(c->samples.data(), c->samples.size());
+  } else {
+    mixer_.StopEffect();
+  }
+}

@@ -1,0 +1,95 @@
+// The module-player layer and the effect output over an AudioMixer. Commands
+// come from the game thread and reach the mixer under the device lock; loading
+// and converting happen outside it, so the callback never waits for them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "audio/mixer.h"
+#include "audio/module_player.h"
+#include "audio/wave_output.h"
+
+// Excludes the renderer while a command changes the mixer. The SDL device
+// lock in the game; nothing in tests, which render on their own thread.
+class AudioLock {
+ public:
+  virtual ~AudioLock() = default;
+  virtual void Lock() = 0;
+  virtual void Unlock() = 0;
+};
+
+class NoAudioLock : public AudioLock {
+ public:
+  void Lock() override {}
+  void Unlock() override {}
+};
+
+class MixerModulePlayer : public ModulePlayer {
+ public:
+  static constexpr int kMaxModules = 4;
+
+  MixerModulePlayer(AudioMixer& mixer, AudioLock& lock);
+  ~MixerModulePlayer() override;
+
+  bool Startup() override { return true; }
+  bool Init() override { return true; }
+  bool StartBackgroundPlay(int) override { return true; }
+  bool OpenChannels(int) override { return true; }
+  uint32_t LoadModule(const char* path) override;
+  bool SetAmplification(int) override { return true; }
+  uint32_t PlayModuleSection(uint32_t module, int32_t start, int32_t end, int32_t restart,
+                             bool loop) override;
+  bool StopModule(uint32_t playHandle) override;
+  bool FreeModule(uint32_t module) override;
+  // Silences the section playing.
+  bool CloseChannels() override;
+  bool StopBackgroundPlay() override;
+  // Frees every module.
+  bool Close() override;
+
+ private:
+  struct Slot {
+    uint32_t handle = 0;
+    std::unique_ptr<openmpt::module> module;
+  };
+  Slot* Find(uint32_t handle);
+  void Silence();
+  uint32_t NextHandle();
+
+  AudioMixer& mixer_;
+  AudioLock& lock_;
+  std::array<Slot, kMaxModules> slots_;
+  uint32_t playing_ = 0;  // the play handle of the section in the mixer
+  uint32_t lastHandle_ = 0;
+};
+
+class MixerWaveOutput : public WaveOutput {
+ public:
+  static constexpr int kMaxWaves = 8;
+
+  MixerWaveOutput(AudioMixer& mixer, AudioLock& lock) : mixer_(mixer), lock_(lock) {}
+  ~MixerWaveOutput() override;
+
+  // Converts the image to the mixer's format ahead of its first play, so that
+  // playing allocates nothing. Images are known by their bytes; up to
+  // kMaxWaves different ones are kept, and any beyond them play nothing.
+  void Prepare(const uint8_t* data, size_t size);
+  // The sound plays from the converted copy, so the bytes are free again as
+  // soon as this returns.
+  void PlayMemory(const uint8_t* data, size_t size) override;
+
+ private:
+  struct Converted {
+    uint64_t key = 0;  // 0 = free entry
+    bool playable = false;
+    std::vector<float> samples;
+  };
+  const Converted* Convert(const uint8_t* data, size_t size);
+
+  AudioMixer& mixer_;
+  AudioLock& lock_;
+  std::array<Converted, kMaxWaves> cache_;
+};

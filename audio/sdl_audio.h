@@ -1,0 +1,38 @@
+// The SDL audio device: owns the device, the mixer that feeds it, the module
+// player and the effect output. The only audio code that calls SDL.
+#pragma once
+
+#include <cstdint>
+
+#include "audio/mixer.h"
+#include "audio/mixer_audio.h"
+
+class SdlAudio : private AudioLock {
+ public:
+  // Stereo float at 48 kHz in blocks of 512 frames (10.7 ms): an effect
+  // reaches the output at most two blocks after it is requested.
+  static constexpr int kRate = 48000;
+  static constexpr int kBlockFrames = 512;
+
+  // Opens the default output device. Without one everything still works and
+  // plays nothing; no message is shown.
+  SdlAudio();
+  ~SdlAudio() override;
+  SdlAudio(const SdlAudio&) = delete;
+  SdlAudio& operator=(const SdlAudio&) = delete;
+
+  bool HasDevice() const { return device_ != 0; }
+  ModulePlayer& Player() { return player_; }
+  MixerWaveOutput& Effects() { return effects_; }
+
+ private:
+  void Lock() override;
+  void Unlock() override;
+  static void Callback(void* self, uint8_t* stream, int length);
+
+  uint32_t device_ = 0;
+  bool subsystem_ = false;
+  AudioMixer mixer_{kRate};
+  MixerModulePlayer player_{mixer_, *this};
+  MixerWaveOutput effects_{mixer_, *this};
+};
