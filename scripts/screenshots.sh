@@ -101,7 +101,7 @@ def capture(window):
 
 def save(frame, out):
     width, height, pixels = frame
-    subprocess.run(["convert", "ppm:-", out], check=True,
+    subprocess.run(["convert", "ppm:-", "-strip", out], check=True,
                    input=b"P6\n%d %d\n255\n" % (width, height) + pixels)
 
 window, mode, out = sys.argv[1:4]
