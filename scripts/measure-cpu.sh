@@ -15,10 +15,8 @@ ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 
 tmp=$(mktemp -d)
 trap 'kill $game_pid 2>/dev/null; wait $game_pid 2>/dev/null; kill $xvfb_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$tmp"' EXIT
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 640x480x24 3>"$tmp/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$tmp/display")"
+source scripts/private-xvfb.sh
+start_private_xvfb "$tmp"
 SDL_AUDIODRIVER=dummy "$game" &
 game_pid=$!
 for _ in $(seq 100); do xdotool search --name '^Kestrane' >/dev/null 2>&1 && break; sleep 0.1; done

@@ -28,17 +28,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A private display: the server picks a free number and writes it to us.
-exec {display_fd}>"$work/display"
-Xvfb -displayfd "$display_fd" -noreset -nolisten tcp -screen 0 640x480x24 2>"$work/xvfb.log" &
-xvfb_pid=$!
-exec {display_fd}>&-
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.05
-done
-[ -s "$work/display" ] || { echo "Xvfb did not start: $(cat "$work/xvfb.log")" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+source scripts/private-xvfb.sh
+start_private_xvfb "$work"
 
 xdotool mousemove 0 0  # keep the pointer off the web link
 SDL_AUDIODRIVER=dummy "$game" >"$work/game.log" 2>&1 &

@@ -38,17 +38,8 @@ fail() {
   exit 1
 }
 
-# A private display: the server picks a free number and writes it to us.
-exec {display_fd}>"$work/display"
-Xvfb -displayfd "$display_fd" -noreset -screen 0 640x480x24 -nolisten tcp 2>"$work/xvfb.log" &
-xvfb_pid=$!
-exec {display_fd}>&-
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.05
-done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
+source "$(dirname "$0")/../../scripts/private-xvfb.sh"
+start_private_xvfb "$work" || fail "no private X server"
 
 # The desktop's URL opener, as SDL calls it, replaced by one that records.
 mkdir "$work/bin"
