@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "game/tick.h"
-#include "tests/scripted_platform.h"
 #include "audio/silent_audio.h"
+#include "game/enemies.h"
+#include "game/tick.h"
 #include "tests/fakes.h"
+#include "tests/scripted_platform.h"
 
 namespace {
 
@@ -104,4 +105,33 @@ TEST(Tick, DrawsBackEnemiesStatusShipFlameShotsInThatOrderAndPresentsOnce) {
   EXPECT_EQ(c.Pixel(195, 374), 0xF1u); // flame over the ship's last row
   EXPECT_EQ(c.Pixel(195, 340), 0xB0u); // shot over the ship
   EXPECT_EQ(w.ShotY[0], 335);
+}
+
+TEST(Tick, AnEnemyShotInOneTickIsDrawnAsAWreckFromTheNextTickOn) {
+  GameRig rig;
+  StartPlaying(rig);
+  Surfaces& s = *rig.gfx;
+  // Picture columns numbered by colour; black masks, so each draw covers.
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 320; ++x) s.sprEnnemy[0].SetPixel(x, y, 0x100 + x / 32);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 608; ++x) s.sprBlow.SetPixel(x, y, 0x200 + x / 32);
+  World& w = rig.g.world;
+  w.SpawnCountdown = 5;
+  w.EnemyActive[0] = true;
+  w.EnemyKind[0] = 2;
+  w.EnemyX[0] = 100;
+  w.EnemyY[0] = 100;  // moved to 103 before the shot step
+  w.ShotActive[0] = true;
+  w.ShotX[0] = 110;
+  w.ShotY[0] = 125;  // moved to 113, inside the square
+
+  tmrMain_Timer(rig.g);
+  EXPECT_EQ(w.EnemyKind[0], kWreck);
+  EXPECT_EQ(w.Score, 1);
+  EXPECT_EQ(s.canvas.Pixel(100, 103), 0x100u);  // still the enemy's picture
+
+  tmrMain_Timer(rig.g);
+  EXPECT_EQ(w.EnemyY[0], 106);  // drifting on at the enemy's speed
+  EXPECT_EQ(s.canvas.Pixel(100, 106), 0x201u);  // explosion column 1
 }
