@@ -1,6 +1,7 @@
+#include "game/enemies.h"
+
 #include <gtest/gtest.h>
 
-#include "game/enemies.h"
 #include "game/tick.h"
 #include "tests/fakes.h"
 

@@ -104,8 +104,8 @@ TEST_F(FlowTest, DeathSequenceExplodesInTwentyTwoStepsThenPausesAndRestarts) {
   EXPECT_TRUE(w.GameRunning);
   EXPECT_FALSE(w.DeathSequenceRunning);
   EXPECT_TRUE(rig.loop.TimerEnabled(TimerId::Main));
-  EXPECT_EQ(rig.audio, (AudioLog{"wave 102", "stop", "play 9,9,9,once", "stop",
-                                 "play 10,19,12,loop"}));
+  EXPECT_EQ(rig.audio,
+            (AudioLog{"wave 102", "stop", "play 9,9,9,once", "stop", "play 10,19,12,loop"}));
 }
 
 TEST_F(FlowTest, WithoutMusicTheFinalPauseIsShortAndSilent) {
@@ -123,7 +123,7 @@ TEST_F(FlowTest, KeysInTheDeathPausesActAsOnTheTitleExceptSpace) {
   rig.p.KeyUpAt(kStart + 40, VK_SPACE);    // no shot
   rig.p.KeyDownAt(kStart + 60, VK_SPACE);  // fire button, not a new game
   rig.p.KeyDownAt(kStart + 100, VK_S);
-  rig.p.KeyDownAt(kStart + 200, VK_M);     // off: jingle stops, short pause
+  rig.p.KeyDownAt(kStart + 200, VK_M);  // off: jingle stops, short pause
   DeathSequence(rig.g);
   EXPECT_EQ(rig.p.now, kStart + 550 + 250);
   EXPECT_EQ(w.Lives, 1);  // the running game goes on

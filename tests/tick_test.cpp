@@ -1,8 +1,9 @@
+#include "game/tick.h"
+
 #include <gtest/gtest.h>
 
 #include "audio/silent_audio.h"
 #include "game/enemies.h"
-#include "game/tick.h"
 #include "tests/fakes.h"
 #include "tests/scripted_platform.h"
 
@@ -97,13 +98,13 @@ TEST(Tick, DrawsBackEnemiesStatusShipFlameShotsInThatOrderAndPresentsOnce) {
   tmrMain_Timer(rig.g);
   EXPECT_EQ(rig.p.presents - presents, 1);
   const Surface& c = s.canvas;
-  EXPECT_EQ(c.Pixel(12, 5), 0xE0u);    // enemy left of the label
-  EXPECT_EQ(c.Pixel(25, 5), 0x5Au);    // label over the enemy
-  EXPECT_EQ(c.Pixel(25, 110), 0xE0u);  // the second enemy
-  EXPECT_EQ(c.Pixel(5, 200), 0x77u);   // background
-  EXPECT_EQ(c.Pixel(180, 332), 0x91u); // ship
-  EXPECT_EQ(c.Pixel(195, 374), 0xF1u); // flame over the ship's last row
-  EXPECT_EQ(c.Pixel(195, 340), 0xB0u); // shot over the ship
+  EXPECT_EQ(c.Pixel(12, 5), 0xE0u);     // enemy left of the label
+  EXPECT_EQ(c.Pixel(25, 5), 0x5Au);     // label over the enemy
+  EXPECT_EQ(c.Pixel(25, 110), 0xE0u);   // the second enemy
+  EXPECT_EQ(c.Pixel(5, 200), 0x77u);    // background
+  EXPECT_EQ(c.Pixel(180, 332), 0x91u);  // ship
+  EXPECT_EQ(c.Pixel(195, 374), 0xF1u);  // flame over the ship's last row
+  EXPECT_EQ(c.Pixel(195, 340), 0xB0u);  // shot over the ship
   EXPECT_EQ(w.ShotY[0], 335);
 }
 
@@ -132,6 +133,6 @@ TEST(Tick, AnEnemyShotInOneTickIsDrawnAsAWreckFromTheNextTickOn) {
   EXPECT_EQ(s.canvas.Pixel(100, 103), 0x100u);  // still the enemy's picture
 
   tmrMain_Timer(rig.g);
-  EXPECT_EQ(w.EnemyY[0], 106);  // drifting on at the enemy's speed
+  EXPECT_EQ(w.EnemyY[0], 106);                  // drifting on at the enemy's speed
   EXPECT_EQ(s.canvas.Pixel(100, 106), 0x201u);  // explosion column 1
 }
