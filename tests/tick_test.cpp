@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "audio/silent_audio.h"
+#include "display/status_bar.h"
 #include "game/enemies.h"
 #include "tests/fakes.h"
 #include "tests/scripted_platform.h"
@@ -135,4 +138,31 @@ TEST(Tick, AnEnemyShotInOneTickIsDrawnAsAWreckFromTheNextTickOn) {
   tmrMain_Timer(rig.g);
   EXPECT_EQ(w.EnemyY[0], 106);                  // drifting on at the enemy's speed
   EXPECT_EQ(s.canvas.Pixel(100, 106), 0x201u);  // explosion column 1
+}
+
+TEST(Tick, FreeEntriesAreNeitherMovedNorDrawn) {
+  GameRig rig(true);
+  StartPlaying(rig);
+  Surfaces& s = *rig.gfx;
+  World& w = rig.g.world;
+  w.SpawnCountdown = 5;
+  // Free entries whose old fields would put them in plain sight.
+  w.EnemyKind[3] = 2;
+  w.EnemyX[3] = 100;
+  w.EnemyY[3] = 100;
+  w.ShotX[2] = 50;
+  w.ShotY[2] = 200;
+  tmrMain_Timer(rig.g);
+  EXPECT_EQ(w.EnemyY[3], 100);
+  EXPECT_EQ(w.ShotY[2], 200);
+
+  // Background, status bar, ship (level, column 1) and flame (column 1): no more.
+  Surface expected(kCanvasSize, kCanvasSize);
+  BitBlt(expected, 0, 0, kCanvasSize, kCanvasSize, s.bufTiles, 0, 0, SRCCOPY);
+  std::swap(expected, s.canvas);
+  DrawStatusBar(rig.g);
+  std::swap(expected, s.canvas);
+  MaskedDraw(expected, 178, 330, s.sprPlayer, 45, 0, 45, 45, 45);
+  MaskedDraw(expected, 194, 374, s.sprReacteur, 13, 0, 13, 16, 16);
+  EXPECT_TRUE(s.canvas == expected);
 }
