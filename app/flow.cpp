@@ -20,8 +20,9 @@ constexpr uint32_t kExplosionStepMs = 25;
 constexpr uint32_t kAfterDeathMs = 2000;
 constexpr uint32_t kAfterDeathSilentMs = 250;
 
-// The star picture is 600 x 360; the copy asks for 400 rows so the whole
-// picture lands in the background's top whatever the strip's height.
+// The game start lays the star picture into the background's top with one
+// 600 x 400 copy; the 40 rows it asks for below the 360-row picture read as
+// black.
 constexpr int kStarCopyWidth = 600, kStarCopyHeight = 400;
 }  // namespace
 

@@ -23,11 +23,16 @@ void SwitchKeys(Game& g, int16_t key) {
 // The held-arrow flag a key controls, or null for any other key.
 bool* ArrowFlag(World& w, int16_t key) {
   switch (key) {
-    case VK_LEFT: return &w.KeyLeftHeld;
-    case VK_UP: return &w.KeyUpHeld;
-    case VK_RIGHT: return &w.KeyRightHeld;
-    case VK_DOWN: return &w.KeyDownHeld;
-    default: return nullptr;
+    case VK_LEFT:
+      return &w.KeyLeftHeld;
+    case VK_UP:
+      return &w.KeyUpHeld;
+    case VK_RIGHT:
+      return &w.KeyRightHeld;
+    case VK_DOWN:
+      return &w.KeyDownHeld;
+    default:
+      return nullptr;
   }
 }
 

@@ -6,7 +6,8 @@
 
 #include "game/game.h"
 
-// For each key press and each automatic repeat. shift is ignored.
+// Called by MainForm for each key press and each automatic repeat, also from
+// the pauses of the death sequence and the title reveal. shift is ignored.
 void Form_KeyDown(Game& g, int16_t key, int16_t shift);
-// Once when a key is released; acts only during play.
+// Called by MainForm once when a key is released; acts only during play.
 void Form_KeyUp(Game& g, int16_t key, int16_t shift);

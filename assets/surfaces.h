@@ -21,6 +21,14 @@ constexpr SheetLayout kFonteSheet{14, 16, 62};
 
 constexpr int kCanvasSize = 400;
 
+// Masked draw of cell `column` of a one-row sheet: the picture at
+// (cellWidth * column, 0), its mask one cell height below.
+inline void DrawSheetCell(Surface& dst, int x, int y, const Surface& sheet,
+                          const SheetLayout& layout, int column) {
+  MaskedDraw(dst, x, y, sheet, layout.cellWidth * column, 0, layout.cellWidth, layout.cellHeight,
+             layout.cellHeight);
+}
+
 struct Surfaces {
   Surface canvas{kCanvasSize, kCanvasSize};  // what the window shows when presented
   Surface bufTiles{605, 645};                // scrolling star-field background

@@ -26,8 +26,7 @@ void SpawnEnemies(Game& g) {
   w.SpawnCountdown = kSpawnInterval;
 
   const int16_t r = RoundHalfEven(g.random.Next() * kSpawnDrawScale);
-  const int kinds = kLastEnemyKind - kFirstEnemyKind + 1;
-  if (r < 1 || r > kinds * kDrawsPerKind) return;
+  if (r < 1 || r > kLivingKinds * kDrawsPerKind) return;
   const auto kind = static_cast<int16_t>(kFirstEnemyKind + (r - 1) / kDrawsPerKind);
 
   const int16_t i = FindFreeEnemySlot(w);
@@ -49,18 +48,13 @@ void UpdateEnemies(Game& g) {
       Advance(w.EnemyY[i], w.WreckSpeed[i]);
       // The last explosion picture is still drawn in the tick that frees it.
       if (w.EnemyFrame[i] == kWreckTicks) w.EnemyActive[i] = false;
-      const SheetLayout& blow = kBlowSheet;
-      MaskedDraw(s.canvas, w.EnemyX[i], w.EnemyY[i], s.sprBlow, blow.cellWidth * w.EnemyFrame[i], 0,
-                 blow.cellWidth, blow.cellHeight, blow.cellHeight);
+      DrawSheetCell(s.canvas, w.EnemyX[i], w.EnemyY[i], s.sprBlow, kBlowSheet, w.EnemyFrame[i]);
     } else if (IsLivingEnemy(kind)) {
       const EnemyKindRow& row = KindRow(kind);
       Advance(w.EnemyY[i], row.move);
-      Advance(w.EnemyFrame[i], 1);
-      if (w.EnemyFrame[i] == row.counterLimit) w.EnemyFrame[i] = 0;
-      const SheetLayout& cell = kEnnemySheets[row.sheet];
-      MaskedDraw(s.canvas, w.EnemyX[i], w.EnemyY[i], s.sprEnnemy[row.sheet],
-                 cell.cellWidth * (w.EnemyFrame[i] / row.columnDivisor), 0, cell.cellWidth,
-                 cell.cellHeight, cell.cellHeight);
+      Cycle(w.EnemyFrame[i], row.counterLimit);
+      DrawSheetCell(s.canvas, w.EnemyX[i], w.EnemyY[i], s.sprEnnemy[row.sheet],
+                    kEnnemySheets[row.sheet], w.EnemyFrame[i] / row.columnDivisor);
       if (PastFarEdge(row, w.EnemyY[i])) w.EnemyActive[i] = false;
     }
   }

@@ -8,6 +8,7 @@
 // EnemyKind values. Kinds 2 to 5 are the living enemies.
 constexpr int16_t kWreck = 1;
 constexpr int16_t kFirstEnemyKind = 2, kLastEnemyKind = 5;
+constexpr int kLivingKinds = kLastEnemyKind - kFirstEnemyKind + 1;
 
 // How one living kind flies and looks. Kinds 2 to 4 fall from the top, kind 5
 // rises from the bottom; each leaves when its cell has passed the far edge.
@@ -21,7 +22,7 @@ struct EnemyKindRow {
   int16_t wreckSpeed;     // WreckSpeed of the wreck it leaves
 };
 
-constexpr EnemyKindRow kEnemyKinds[kLastEnemyKind - kFirstEnemyKind + 1] = {
+constexpr EnemyKindRow kEnemyKinds[kLivingKinds] = {
     //  move  limit sheet div spawnY freeY wreck
     {3, 20, 0, 2, -32, 400, 3},    // kind 2
     {2, 16, 1, 2, -32, 400, 2},    // kind 3
@@ -32,7 +33,9 @@ constexpr EnemyKindRow kEnemyKinds[kLastEnemyKind - kFirstEnemyKind + 1] = {
 constexpr bool IsLivingEnemy(int16_t kind) {
   return kind >= kFirstEnemyKind && kind <= kLastEnemyKind;
 }
-constexpr const EnemyKindRow& KindRow(int16_t kind) { return kEnemyKinds[kind - kFirstEnemyKind]; }
+constexpr const EnemyKindRow& KindRow(int16_t kind) {
+  return kEnemyKinds[kind - kFirstEnemyKind];
+}
 
 // A wreck shows explosion columns 1..18 and is freed in the tick it shows 18.
 constexpr int16_t kWreckTicks = 18;

@@ -4,7 +4,6 @@
 
 namespace {
 constexpr int16_t kFrameLeft = 0, kFrameLevel = 1, kFrameRight = 2;
-constexpr int16_t kFlameFrames = 3;
 // The flame hangs centred under the ship, its top row over the ship's last.
 constexpr int16_t kFlameDx = 16, kFlameDy = 44;
 // A new shot is centred on the ship and starts just above its nose.
@@ -33,15 +32,10 @@ void MovePlayer(Game& g) {
 
 void DrawPlayer(Game& g) {
   World& w = g.world;
-  const SheetLayout& ship = kPlayerSheet;
-  MaskedDraw(g.gfx.canvas, w.PlayerX, w.PlayerY, g.gfx.sprPlayer, ship.cellWidth * w.PlayerFrame,
-             0, ship.cellWidth, ship.cellHeight, ship.cellHeight);
-  Advance(w.FlameFrame, 1);
-  if (w.FlameFrame == kFlameFrames) w.FlameFrame = 0;
-  const SheetLayout& flame = kReacteurSheet;
-  MaskedDraw(g.gfx.canvas, w.PlayerX + kFlameDx, w.PlayerY + kFlameDy, g.gfx.sprReacteur,
-             flame.cellWidth * w.FlameFrame, 0, flame.cellWidth, flame.cellHeight,
-             flame.cellHeight);
+  DrawSheetCell(g.gfx.canvas, w.PlayerX, w.PlayerY, g.gfx.sprPlayer, kPlayerSheet, w.PlayerFrame);
+  Cycle(w.FlameFrame, kReacteurSheet.cells);
+  DrawSheetCell(g.gfx.canvas, w.PlayerX + kFlameDx, w.PlayerY + kFlameDy, g.gfx.sprReacteur,
+                kReacteurSheet, w.FlameFrame);
 }
 
 void FireShot(Game& g) {

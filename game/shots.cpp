@@ -7,7 +7,6 @@
 
 namespace {
 constexpr int16_t kShotStep = 12;      // pixels a shot rises per tick
-constexpr int16_t kShotFrames = 3;
 constexpr int16_t kShotGoneY = -24;    // top edge at which the shot is wholly above the field
 constexpr int16_t kEnemyHitSize = 32;  // every kind, the large one included
 // Score is a 16-bit count; it stops at its largest value instead of wrapping.
@@ -44,7 +43,6 @@ void CheckShipCollisions(Game& g) {
 
 void UpdateShots(Game& g) {
   World& w = g.world;
-  const SheetLayout& bullet = kBulletSheet;
   for (int j = 0; j < kShotCount; ++j) {
     if (w.ShotActive[j]) {
       Advance(w.ShotY[j], -kShotStep);
@@ -59,11 +57,9 @@ void UpdateShots(Game& g) {
         if (w.Score < kMaxScore) Advance(w.Score, 1);
         w.ShotActive[j] = false;
       }
-      Advance(w.ShotFrame[j], 1);
-      if (w.ShotFrame[j] == kShotFrames) w.ShotFrame[j] = 0;
-      MaskedDraw(g.gfx.canvas, w.ShotX[j], w.ShotY[j], g.gfx.sprBullet,
-                 bullet.cellWidth * w.ShotFrame[j], 0, bullet.cellWidth, bullet.cellHeight,
-                 bullet.cellHeight);
+      Cycle(w.ShotFrame[j], kBulletSheet.cells);
+      DrawSheetCell(g.gfx.canvas, w.ShotX[j], w.ShotY[j], g.gfx.sprBullet, kBulletSheet,
+                    w.ShotFrame[j]);
     }
     if (w.ShotY[j] <= kShotGoneY) w.ShotActive[j] = false;
   }

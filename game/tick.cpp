@@ -7,8 +7,8 @@
 #include "game/shots.h"
 
 namespace {
-constexpr int16_t kScrollStep = 2;      // pixels the star field moves per tick
-constexpr int16_t kStarStripRows = 360; // StarRow restarts here
+constexpr int16_t kScrollStep = 2;       // pixels the star field moves per tick
+constexpr int16_t kStarStripRows = 360;  // StarRow restarts here
 }  // namespace
 
 void ScrollBackground(Game& g) {

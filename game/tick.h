@@ -3,8 +3,9 @@
 
 #include "game/game.h"
 
-// Called by the event loop every 50 ms while tmrMain is enabled. Advances the
-// world by one tick, draws the finished frame on the canvas and presents it.
+// Called by MainForm on each tick of tmrMain (every 50 ms while enabled).
+// Advances the world by one tick, draws the finished frame on the canvas and
+// presents it; may run DeathSequence and BackToTitle inside.
 void tmrMain_Timer(Game& g);
 
 // Steps 1 to 4: moves StarRow on, scrolls bufTiles down two rows, feeds the

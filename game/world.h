@@ -54,7 +54,16 @@ struct World {
 };
 
 // Adds delta to a 16-bit world field; the game's values stay far from its limits.
-inline void Advance(int16_t& field, int delta) { field = static_cast<int16_t>(field + delta); }
+inline void Advance(int16_t& field, int delta) {
+  field = static_cast<int16_t>(field + delta);
+}
+
+// Steps an animation counter that runs 0..limit-1: up by one, and back to 0
+// on reaching limit.
+inline void Cycle(int16_t& counter, int limit) {
+  Advance(counter, 1);
+  if (counter == limit) counter = 0;
+}
 
 // Lowest free enemy entry; 0 when every entry is in use (the spawn then
 // overwrites entry 0).

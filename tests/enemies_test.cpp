@@ -1,6 +1,7 @@
+#include "game/enemies.h"
+
 #include <gtest/gtest.h>
 
-#include "game/enemies.h"
 #include "game/tick.h"
 #include "tests/fakes.h"
 
@@ -77,7 +78,9 @@ TEST_F(EnemiesTest, AttemptsComeEveryTenthTickAndPickKindsByTheRoundedDraw) {
     rig.random.draws.clear();
     rig.random.taken = 0;
     rig.random.Spawn(c.r, 100);
+    w.WreckSpeed[0] = 7;
     SpawnEnemies(rig.g);
+    EXPECT_EQ(w.WreckSpeed[0], 7);  // written only when the enemy is shot
     EXPECT_EQ(w.EnemyActive[0], c.kind != 0);
     EXPECT_EQ(rig.random.taken, c.kind != 0 ? 2 : 1);  // no x is drawn for an empty attempt
     if (c.kind == 0) continue;

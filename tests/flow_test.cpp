@@ -104,8 +104,8 @@ TEST_F(FlowTest, DeathSequenceExplodesInTwentyTwoStepsThenPausesAndRestarts) {
   EXPECT_TRUE(w.GameRunning);
   EXPECT_FALSE(w.DeathSequenceRunning);
   EXPECT_TRUE(rig.loop.TimerEnabled(TimerId::Main));
-  EXPECT_EQ(rig.audio, (AudioLog{"wave 102", "stop", "play 9,9,9,once", "stop",
-                                 "play 10,19,12,loop"}));
+  EXPECT_EQ(rig.audio,
+            (AudioLog{"wave 102", "stop", "play 9,9,9,once", "stop", "play 10,19,12,loop"}));
 }
 
 TEST_F(FlowTest, WithoutMusicTheFinalPauseIsShortAndSilent) {
@@ -123,7 +123,7 @@ TEST_F(FlowTest, KeysInTheDeathPausesActAsOnTheTitleExceptSpace) {
   rig.p.KeyUpAt(kStart + 40, VK_SPACE);    // no shot
   rig.p.KeyDownAt(kStart + 60, VK_SPACE);  // fire button, not a new game
   rig.p.KeyDownAt(kStart + 100, VK_S);
-  rig.p.KeyDownAt(kStart + 200, VK_M);     // off: jingle stops, short pause
+  rig.p.KeyDownAt(kStart + 200, VK_M);  // off: jingle stops, short pause
   DeathSequence(rig.g);
   EXPECT_EQ(rig.p.now, kStart + 550 + 250);
   EXPECT_EQ(w.Lives, 1);  // the running game goes on
@@ -169,6 +169,32 @@ TEST_F(FlowTest, TheFourthShipLostEndsTheGameInTheSameTick) {
   EXPECT_TRUE(rig.loop.TimerEnabled(TimerId::ScrollText));
   EXPECT_EQ(rig.audio, (AudioLog{"wave 102", "stop", "play 9,9,9,once", "stop",
                                  "play 10,19,12,loop", "stop", "play 0,8,1,loop"}));
+}
+
+TEST_F(FlowTest, TheTickThatLosesAShipEndsWithTheFreshShipOverTheExplosion) {
+  Surfaces& s = *rig.gfx;
+  s.bufTiles.Fill(0x77);
+  for (int y = 0; y < 45; ++y)
+    for (int x = 0; x < 135; ++x) s.sprPlayer.SetPixel(x, y, 0x91);
+  for (int y = 17; y < 29; ++y)
+    for (int x = 0; x < 90; ++x) s.sprStatus.SetPixel(x, y, 0x300 + x / 9);
+  w.SpawnCountdown = 5;
+  w.Lives = 2;
+  w.PlayerX = 50;
+  w.PlayerY = 150;
+  EnemyOnShip();
+  tmrMain_Timer(rig.g);
+
+  // One frame: this tick's background and status bar with the old lives
+  // digit, the last explosion step (past the sheet: black) where the ship
+  // was, no ship there, and the new ship at its start.
+  const Surface& c = s.canvas;
+  EXPECT_EQ(w.Lives, 1);
+  EXPECT_EQ(c.Pixel(375, 0), 0x302u);
+  EXPECT_EQ(c.Pixel(57, 157), 0u);
+  EXPECT_EQ(c.Pixel(52, 152), 0x77u);
+  EXPECT_EQ(c.Pixel(180, 332), 0x91u);
+  EXPECT_EQ(c.Pixel(5, 390), 0x77u);
 }
 
 TEST(StatusBar, DigitsAndLabelsAreMaskedOverTheCanvasAtTheirPlaces) {

@@ -1,6 +1,7 @@
+#include "app/input.h"
+
 #include <gtest/gtest.h>
 
-#include "app/input.h"
 #include "tests/fakes.h"
 
 namespace {

@@ -1,6 +1,7 @@
+#include "game/player.h"
+
 #include <gtest/gtest.h>
 
-#include "game/player.h"
 #include "game/shots.h"
 #include "tests/fakes.h"
 

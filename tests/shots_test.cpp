@@ -1,7 +1,8 @@
+#include "game/shots.h"
+
 #include <gtest/gtest.h>
 
 #include "game/enemies.h"
-#include "game/shots.h"
 #include "game/tick.h"
 #include "tests/fakes.h"
 
@@ -34,7 +35,7 @@ TEST_F(ShotsTest, AShotPointHitsTheEnemySquareBoundsIncluded) {
   const struct {
     int dx, dy;
     bool hit;
-  } cases[] = {{0, 0, true},   {32, 32, true},  {32, 0, true}, {0, 32, true},
+  } cases[] = {{0, 0, true},    {32, 32, true},  {32, 0, true},  {0, 32, true},
                {33, 10, false}, {10, 33, false}, {-1, 0, false}, {0, -1, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.dx << "," << c.dy);
@@ -127,9 +128,9 @@ TEST_F(ShotsTest, ShipCornersMustLieStrictlyInsideAnEnemy) {
   const struct {
     int dx, dy;
     bool touch;
-  } cases[] = {{10, 10, true},   {0, 10, false},   {10, 0, false},  {0, 0, false},
-               {32, 0, false},   {-31, -31, true}, {-32, 5, false}, {31, 31, true},
-               {-20, 20, true},  {20, -20, true},  {32, 32, false}};
+  } cases[] = {{10, 10, true},  {0, 10, false},   {10, 0, false},  {0, 0, false},
+               {32, 0, false},  {-31, -31, true}, {-32, 5, false}, {31, 31, true},
+               {-20, 20, true}, {20, -20, true},  {32, 32, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.dx << "," << c.dy);
     StartGame(rig.g);

@@ -1,9 +1,14 @@
+#include "game/tick.h"
+
 #include <gtest/gtest.h>
 
-#include "game/tick.h"
-#include "tests/scripted_platform.h"
+#include <utility>
+
 #include "audio/silent_audio.h"
+#include "display/status_bar.h"
+#include "game/enemies.h"
 #include "tests/fakes.h"
+#include "tests/scripted_platform.h"
 
 namespace {
 
@@ -96,12 +101,68 @@ TEST(Tick, DrawsBackEnemiesStatusShipFlameShotsInThatOrderAndPresentsOnce) {
   tmrMain_Timer(rig.g);
   EXPECT_EQ(rig.p.presents - presents, 1);
   const Surface& c = s.canvas;
-  EXPECT_EQ(c.Pixel(12, 5), 0xE0u);    // enemy left of the label
-  EXPECT_EQ(c.Pixel(25, 5), 0x5Au);    // label over the enemy
-  EXPECT_EQ(c.Pixel(25, 110), 0xE0u);  // the second enemy
-  EXPECT_EQ(c.Pixel(5, 200), 0x77u);   // background
-  EXPECT_EQ(c.Pixel(180, 332), 0x91u); // ship
-  EXPECT_EQ(c.Pixel(195, 374), 0xF1u); // flame over the ship's last row
-  EXPECT_EQ(c.Pixel(195, 340), 0xB0u); // shot over the ship
+  EXPECT_EQ(c.Pixel(12, 5), 0xE0u);     // enemy left of the label
+  EXPECT_EQ(c.Pixel(25, 5), 0x5Au);     // label over the enemy
+  EXPECT_EQ(c.Pixel(25, 110), 0xE0u);   // the second enemy
+  EXPECT_EQ(c.Pixel(5, 200), 0x77u);    // background
+  EXPECT_EQ(c.Pixel(180, 332), 0x91u);  // ship
+  EXPECT_EQ(c.Pixel(195, 374), 0xF1u);  // flame over the ship's last row
+  EXPECT_EQ(c.Pixel(195, 340), 0xB0u);  // shot over the ship
   EXPECT_EQ(w.ShotY[0], 335);
+}
+
+TEST(Tick, AnEnemyShotInOneTickIsDrawnAsAWreckFromTheNextTickOn) {
+  GameRig rig;
+  StartPlaying(rig);
+  Surfaces& s = *rig.gfx;
+  // Picture columns numbered by colour; black masks, so each draw covers.
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 320; ++x) s.sprEnnemy[0].SetPixel(x, y, 0x100 + x / 32);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 608; ++x) s.sprBlow.SetPixel(x, y, 0x200 + x / 32);
+  World& w = rig.g.world;
+  w.SpawnCountdown = 5;
+  w.EnemyActive[0] = true;
+  w.EnemyKind[0] = 2;
+  w.EnemyX[0] = 100;
+  w.EnemyY[0] = 100;  // moved to 103 before the shot step
+  w.ShotActive[0] = true;
+  w.ShotX[0] = 110;
+  w.ShotY[0] = 125;  // moved to 113, inside the square
+
+  tmrMain_Timer(rig.g);
+  EXPECT_EQ(w.EnemyKind[0], kWreck);
+  EXPECT_EQ(w.Score, 1);
+  EXPECT_EQ(s.canvas.Pixel(100, 103), 0x100u);  // still the enemy's picture
+
+  tmrMain_Timer(rig.g);
+  EXPECT_EQ(w.EnemyY[0], 106);                  // drifting on at the enemy's speed
+  EXPECT_EQ(s.canvas.Pixel(100, 106), 0x201u);  // explosion column 1
+}
+
+TEST(Tick, FreeEntriesAreNeitherMovedNorDrawn) {
+  GameRig rig(true);
+  StartPlaying(rig);
+  Surfaces& s = *rig.gfx;
+  World& w = rig.g.world;
+  w.SpawnCountdown = 5;
+  // Free entries whose old fields would put them in plain sight.
+  w.EnemyKind[3] = 2;
+  w.EnemyX[3] = 100;
+  w.EnemyY[3] = 100;
+  w.ShotX[2] = 50;
+  w.ShotY[2] = 200;
+  tmrMain_Timer(rig.g);
+  EXPECT_EQ(w.EnemyY[3], 100);
+  EXPECT_EQ(w.ShotY[2], 200);
+
+  // Background, status bar, ship (level, column 1) and flame (column 1): no more.
+  Surface expected(kCanvasSize, kCanvasSize);
+  BitBlt(expected, 0, 0, kCanvasSize, kCanvasSize, s.bufTiles, 0, 0, SRCCOPY);
+  std::swap(expected, s.canvas);
+  DrawStatusBar(rig.g);
+  std::swap(expected, s.canvas);
+  MaskedDraw(expected, 178, 330, s.sprPlayer, 45, 0, 45, 45, 45);
+  MaskedDraw(expected, 194, 374, s.sprReacteur, 13, 0, 13, 16, 16);
+  EXPECT_TRUE(s.canvas == expected);
 }
