@@ -12,15 +12,19 @@ void EventLoop::SetTimerEnabled(TimerId id, bool enabled) {
   t.enabled = enabled;
 }
 
-// A timer that is late fires once and is then due one interval after now, so
-// a slow handler never causes a burst of catch-up ticks.
+// A timer keeps the rhythm it took when enabled: a tick handled a little late
+// (the wait woke a millisecond after the due time) does not delay the next,
+// so the game runs at its 20 frames a second. A timer late by a whole
+// interval or more fires once and takes a new rhythm from now, so a slow
+// handler never causes a burst of catch-up ticks.
 bool EventLoop::FireDueTimers() {
   bool fired = false;
   for (TimerId id : {TimerId::Main, TimerId::ScrollText}) {
     Timer& t = timers_[Index(id)];
     const uint32_t now = platform_.Now();
     if (!t.enabled || static_cast<int32_t>(now - t.due) < 0) continue;
-    t.due = now + t.interval;
+    t.due += t.interval;
+    if (static_cast<int32_t>(now - t.due) >= 0) t.due = now + t.interval;
     fired = true;
     if (handlers_ != nullptr) handlers_->OnTimer(id);
   }

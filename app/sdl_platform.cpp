@@ -17,11 +17,9 @@ int16_t VirtualKey(SDL_Keycode sym) {
     case SDLK_UP: return VK_UP;
     case SDLK_RIGHT: return VK_RIGHT;
     case SDLK_DOWN: return VK_DOWN;
-    case SDLK_RETURN: return 13;
-    case SDLK_TAB: return 9;
-    case SDLK_BACKSPACE: return 8;
     default: break;
   }
+  // A letter key's code is its capital letter's, a digit key's its digit's.
   if (sym >= SDLK_a && sym <= SDLK_z) return static_cast<int16_t>('A' + (sym - SDLK_a));
   if (sym >= SDLK_0 && sym <= SDLK_9) return static_cast<int16_t>('0' + (sym - SDLK_0));
   return 0;

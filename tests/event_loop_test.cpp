@@ -71,6 +71,13 @@ TEST_F(EventLoopTest, ALateTimerFiresOnceNotInABurst) {
   EXPECT_EQ(log.mainTicks, (std::vector<uint32_t>{500}));
   RunUntil(loop, p, 551);
   EXPECT_EQ(log.mainTicks, (std::vector<uint32_t>{500, 550}));
+
+  // A tick handled a few milliseconds late keeps the rhythm: the next comes
+  // on time, not one interval after the late one.
+  p.now = 603;
+  loop.DispatchPending(0);
+  RunUntil(loop, p, 701);
+  EXPECT_EQ(log.mainTicks, (std::vector<uint32_t>{500, 550, 603, 650, 700}));
 }
 
 TEST_F(EventLoopTest, InputComesBeforeTimersAndWaitsEndEarlyForIt) {

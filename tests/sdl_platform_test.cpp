@@ -111,3 +111,40 @@ TEST(SdlPlatform, TranslatesKeysMouseAndCloseAndPresents) {
   EXPECT_FALSE(p->WaitEvent(e, 30));
   EXPECT_GE(p->Now() - t0, 25u);
 }
+
+TEST(SdlPlatform, AnExposedWindowShowsTheLastPresentedCanvasAgain) {
+  EnvVar driver("SDL_VIDEODRIVER", "dummy");
+  std::string error;
+  auto p = SdlPlatform::Create(error);
+  ASSERT_NE(p, nullptr) << error;
+  SDL_Window* window = SDL_GetWindowFromID(1);
+  ASSERT_NE(window, nullptr);
+  SDL_Surface* shown = SDL_GetWindowSurface(window);
+  ASSERT_NE(shown, nullptr);
+  ASSERT_EQ(shown->format->BytesPerPixel, 4);
+  auto pixel = [&](int x, int y) {
+    return static_cast<const uint32_t*>(shown->pixels)[y * shown->pitch / 4 + x];
+  };
+
+  Surface canvas(400, 400, p->Format().Rgb(10, 20, 30));
+  canvas.SetPixel(399, 399, p->Format().Rgb(200, 100, 50));
+  p->Present(canvas);
+  EXPECT_EQ(pixel(0, 0), canvas.Pixel(0, 0));
+  EXPECT_EQ(pixel(399, 399), canvas.Pixel(399, 399));
+
+  // The window system lost the picture (covered, restored); the expose that
+  // follows is handled inside and brings the canvas back without an event.
+  SDL_FillRect(shown, nullptr, 0);
+  for (Uint8 what : {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_RESTORED}) {
+    SDL_Event expose{};
+    expose.type = SDL_WINDOWEVENT;
+    expose.window.event = what;
+    expose.window.windowID = SDL_GetWindowID(window);
+    ASSERT_EQ(SDL_PushEvent(&expose), 1);
+    Event e;
+    EXPECT_FALSE(p->WaitEvent(e, 0));
+    EXPECT_EQ(pixel(0, 0), canvas.Pixel(0, 0));
+    EXPECT_EQ(pixel(399, 399), canvas.Pixel(399, 399));
+    SDL_FillRect(shown, nullptr, 0);
+  }
+}
