@@ -83,8 +83,7 @@ TEST(GameModule, SectionsAreLaidOutForTheLayer) {
     bool speed = false, tempo = false;
     for (int32_t channel = 0; channel < m->get_num_channels(); ++channel) {
       if (effect(entry, 0, channel) != "F") continue;
-      const int value = m->get_pattern_row_channel_command(m->get_order_pattern(entry), 0,
-                                                           channel,
+      const int value = m->get_pattern_row_channel_command(m->get_order_pattern(entry), 0, channel,
                                                            openmpt::module::command_parameter);
       (value < 32 ? speed : tempo) = true;  // the tracker's rule for Fxx
     }
