@@ -1,7 +1,7 @@
 // Checks what the game sent to SDL's disk audio device (raw stereo float at
 // the device rate) against the same sounds rendered here through the same
 // mixer: the title tune from its start, then the in-game tune from its start,
-// then the shot over it, then the title tune again.
+// then the shot over it, then the title tune again, then silence (music off).
 // Usage: sound_check CAPTURE.raw MODULE SHOT.wav
 // Prints where each was found; exits 1 with the first one missing.
 #include <algorithm>
@@ -126,5 +126,13 @@ int main(int argc, char** argv) {
                             kBlendFrames, second / 2);
   if (againAt < 0) Fail("no title tune after Escape");
   std::printf("title tune again from %.3f s\n", static_cast<double>(againAt) / kRate);
+
+  // M switched the music off a good half second before the end.
+  const size_t quiet = kChannels * second * 3 / 10;
+  if (capture.size() < quiet) Fail("the capture is too short");
+  for (size_t i = capture.size() - quiet; i < capture.size(); ++i) {
+    if (capture[i] != 0.0f) Fail("music still sounds after M");
+  }
+  std::printf("silent after M\n");
   return 0;
 }

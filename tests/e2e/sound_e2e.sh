@@ -2,8 +2,9 @@
 # Listens to the real game: its sound goes to SDL's disk audio device, a file
 # written at the pace of real play, while keys are pressed in its window on a
 # private X server. The capture must hold the title tune at start-up, the
-# in-game tune after Space, the shot on Space's release and the title tune
-# after Escape (sound_check compares it with the same sounds rendered offline).
+# in-game tune after Space, the shot on Space's release, the title tune after
+# Escape and silence after M (sound_check compares it with the same sounds
+# rendered offline).
 # Usage: sound_e2e.sh KESTRANE-EXECUTABLE SOUND-CHECK SHOT-WAVE
 # Exit code 77 means skipped: the X tools this needs are not installed.
 set -uo pipefail
@@ -25,6 +26,8 @@ xdotool keyup space          # ...and the release fires a shot
 sleep 1
 tap Escape                   # back to the title
 sleep 1
+tap m                        # music off
+sleep 0.6
 tap Escape
 expect_exit_0 "Escape on the title"
 
