@@ -20,10 +20,12 @@ game_env=(SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture.raw")
 
 start_game
 sleep 1.5                    # the title reveal, under the title tune
+# Play is kept short: the first enemies come half a second into a round, and
+# one that hits the ship would bring the jingle.
 xdotool keydown space        # a game starts on the press...
-sleep 0.5
+sleep 0.4
 xdotool keyup space          # ...and the release fires a shot
-sleep 1
+sleep 0.6
 tap Escape                   # back to the title
 sleep 1
 tap m                        # music off
