@@ -8,8 +8,6 @@ namespace {
 // through the last row of the end position frames are read one by one, so the
 // section ends on the exact frame.
 constexpr size_t kChunkFrames = 64;
-// The effects sit a little above the music.
-constexpr float kEffectGain = 0.6f;
 }  // namespace
 
 void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& section) {

@@ -24,6 +24,8 @@ struct ModuleSection {
 class AudioMixer {
  public:
   static constexpr int kChannels = 2;
+  // The effects sit a little above the music.
+  static constexpr float kEffectGain = 0.6f;
 
   explicit AudioMixer(int rate) : rate_(rate) {}
   int Rate() const { return rate_; }

@@ -196,7 +196,7 @@ struct EffectOutput : ::testing::Test {
   static void ExpectPlaysFromStart(const std::vector<float>& got, const std::vector<float>& wave) {
     ASSERT_GE(wave.size(), 2000u);
     for (size_t i = 200; i < 2000; ++i) {
-      ASSERT_NEAR(got[2 * i], wave[i] * 0.6f, 1e-6) << i;
+      ASSERT_NEAR(got[2 * i], wave[i] * AudioMixer::kEffectGain, 1e-6) << i;
       ASSERT_EQ(got[2 * i], got[2 * i + 1]);
     }
   }

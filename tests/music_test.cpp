@@ -7,12 +7,14 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <libopenmpt/libopenmpt.hpp>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "audio/mixer.h"
 #include "audio/mixer_audio.h"
+#include "audio/module_file.h"
 #include "audio/silent_audio.h"
 #include "tests/scripted_platform.h"
 
@@ -53,6 +55,40 @@ std::vector<int> Range(int from, int to) {
 std::vector<int> Join(std::vector<int> a, const std::vector<int>& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
+}
+
+// The module as the music layer needs it: every section lies in the order
+// list, playback reaches the next position only by running off the end of a
+// pattern (no jumps or breaks), and every place playback enters sets its own
+// speed and tempo, whatever played before.
+TEST(GameModule, SectionsAreLaidOutForTheLayer) {
+  const std::unique_ptr<openmpt::module> m = LoadModuleFile(kModule);
+  ASSERT_NE(m, nullptr);
+  ASSERT_GE(m->get_num_orders(), 20);
+  auto effect = [&](int32_t order, int32_t row, int32_t channel) {
+    return m->format_pattern_row_channel_command(m->get_order_pattern(order), row, channel,
+                                                 openmpt::module::command_effect);
+  };
+  for (int32_t order = 0; order < m->get_num_orders(); ++order) {
+    const int32_t rows = m->get_pattern_num_rows(m->get_order_pattern(order));
+    for (int32_t row = 0; row < rows; ++row) {
+      for (int32_t channel = 0; channel < m->get_num_channels(); ++channel) {
+        const std::string e = effect(order, row, channel);
+        ASSERT_TRUE(e != "B" && e != "D") << "position " << order << " row " << row;
+      }
+    }
+  }
+  for (int32_t entry : {kTitleMusic.start, kTitleMusic.restart, kDeathJingle.start,
+                        kPlayMusic.start, kPlayMusic.restart}) {
+    bool speed = false, tempo = false;
+    for (int32_t channel = 0; channel < m->get_num_channels(); ++channel) {
+      if (effect(entry, 0, channel) != "F") continue;
+      const int value = m->get_pattern_row_channel_command(m->get_order_pattern(entry), 0, channel,
+                                                           openmpt::module::command_parameter);
+      (value < 32 ? speed : tempo) = true;  // the tracker's rule for Fxx
+    }
+    EXPECT_TRUE(speed && tempo) << "position " << entry;
+  }
 }
 
 TEST(MusicLayer, EachSectionPlaysItsPositionsInOrder) {

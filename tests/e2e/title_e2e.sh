@@ -10,36 +10,10 @@ game=$1
 pictures=$2
 close_window=${3:-}
 
-skip() {
-  echo "SKIPPED: $*" >&2
-  exit 77
-}
-for tool in Xvfb xdotool import convert xwininfo; do
-  command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/setup.sh installs it)"
-done
+source "$(dirname "$0")/x_session.sh"
+require_tools Xvfb xdotool import convert xwininfo
 [ -x "$close_window" ] || skip "the close_window helper was not built (libx11-dev missing)"
-
-# Under the sanitizer build, leave the system D-Bus library's own memory alone.
-export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-
-work=$(mktemp -d)
-xvfb_pid=""
-game_pid=""
-cleanup() {
-  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*" >&2
-  exit 1
-}
-
-source "$(dirname "$0")/../../scripts/private-xvfb.sh"
-start_private_xvfb "$work" || fail "no private X server"
+start_xvfb
 
 # The desktop's URL opener, as SDL calls it, replaced by one that records.
 mkdir "$work/bin"
@@ -48,18 +22,7 @@ cat >"$work/bin/xdg-open" <<EOF
 printf '%s\n' "\$1" >>"$work/opened"
 EOF
 chmod +x "$work/bin/xdg-open"
-
-# Polls a condition for up to $1 seconds.
-wait_for() {
-  local seconds=$1
-  shift
-  local tries=$((seconds * 20))
-  for _ in $(seq "$tries"); do
-    "$@" && return 0
-    sleep 0.05
-  done
-  return 1
-}
+game_env=(PATH="$work/bin:$PATH" SDL_AUDIODRIVER=dummy)
 
 # Digest of a rectangle WxH+X+Y of the game window, or of a picture file.
 window_rect() {
@@ -67,42 +30,6 @@ window_rect() {
     md5sum
 }
 picture_rect() { convert "$pictures/$1" -crop "$2" +repage -depth 8 rgb:- | md5sum; }
-
-start_game() {
-  xdotool mousemove 0 0  # away from the link
-  PATH="$work/bin:$PATH" SDL_AUDIODRIVER=dummy "$game" >"$work/game.log" 2>&1 &
-  game_pid=$!
-  window=""
-  for _ in $(seq 200); do
-    window=$(xdotool search --onlyvisible --pid "$game_pid" 2>/dev/null | head -n1)
-    [ -n "$window" ] && break
-    kill -0 "$game_pid" 2>/dev/null || fail "the game ended at start: $(cat "$work/game.log")"
-    sleep 0.05
-  done
-  [ -n "$window" ] || fail "the game window did not appear"
-  xdotool windowfocus "$window"
-}
-
-# A key held for 80 ms, so the game sees a press and a release apart.
-tap() {
-  xdotool keydown "$1"
-  sleep 0.08
-  xdotool keyup "$1"
-}
-
-# Waits for the game to end and checks its exit code.
-expect_exit_0() {
-  local code
-  for _ in $(seq 100); do
-    kill -0 "$game_pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  kill -0 "$game_pid" 2>/dev/null && fail "$1: the game is still running"
-  wait "$game_pid"
-  code=$?
-  game_pid=""
-  [ "$code" -eq 0 ] || fail "$1: exit code $code: $(cat "$work/game.log")"
-}
 
 title_shown() { [ "$(window_rect 400x380+0+0)" = "$title_top" ]; }
 play_shown() { [ "$(window_rect 400x20+0+0)" != "$title_status_rows" ]; }

@@ -431,7 +431,9 @@ std::vector<Pattern> Song(const std::array<SampleData, kSampleCount + 1>& s) {
   };
   const std::array<Position, kPositions> kSong = {{
       {&intro, {"Am", "Am", "F", "G"}, kRest},
-      {&title, {"Am", "F", "C", "G"}, kRest},
+      // The tune proper starts here and the loop comes back here: a plain
+      // call that the next position answers.
+      {&title, {"Am", "F", "C", "G"}, "A4:8 C5:4 E5:4 F5:8 E5:4 C5:4 G5:8 E5:8 D5:12 r:4"},
       {&title,
        {"Am", "F", "C", "G"},
        "E5:6 D5:2 C5:4 B4:4 A4:6 C5:2 F5:8 E5:6 G5:2 E5:4 D5:4 D5:12 r:4"},
@@ -453,7 +455,10 @@ std::vector<Pattern> Song(const std::array<SampleData, kSampleCount + 1>& s) {
       {&title, {"F", "G", "E", "E"}, "C6:8 A5:8 B5:8 D6:8 G#5:8 B5:4 E5:4 E5:8 r:8"},
       {nullptr, {}, {}},  // 9: the ship-lost jingle
       {&build, {"Em", "Em", "Em", "Em"}, kRest},
-      {&game, {"Em", "Em", "C", "D"}, kRest},
+      // Every new ship starts the tune over, so the melody comes in early.
+      {&game,
+       {"Em", "Em", "C", "D"},
+       "E5:4 r:2 E5:2 G5:4 E5:4 B4:4 r:2 B4:2 E5:8 C5:4 r:2 C5:2 E5:4 G5:4 D5:4 F#5:4 A5:8"},
       {&game,
        {"Em", "C", "G", "D"},
        "E5:2 r:2 E5:2 G5:2 B5:4 A5:2 G5:2 E5:4 C5:4 G5:4 E5:4 D5:2 r:2 D5:2 G5:2 B5:4 D6:4 A5:8 "

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Listens to the real game: its sound goes to SDL's disk audio device, a file
+# written at the pace of real play, while keys are pressed in its window on a
+# private X server. The capture must hold the title tune at start-up, the
+# in-game tune after Space, the shot on Space's release, the title tune after
+# Escape and silence after M (sound_check compares it with the same sounds
+# rendered offline).
+# Usage: sound_e2e.sh KESTRANE-EXECUTABLE SOUND-CHECK SHOT-WAVE
+# Exit code 77 means skipped: the X tools this needs are not installed.
+set -uo pipefail
+
+game=$1
+sound_check=$2
+shot_wave=$3
+
+source "$(dirname "$0")/x_session.sh"
+require_tools Xvfb xdotool
+start_xvfb
+game_env=(SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture.raw")
+
+start_game
+sleep 1.5                    # the title reveal, under the title tune
+# Play is kept short: the first enemies come half a second into a round, and
+# one that hits the ship would bring the jingle.
+xdotool keydown space        # a game starts on the press...
+sleep 0.4
+xdotool keyup space          # ...and the release fires a shot
+sleep 0.6
+tap Escape                   # back to the title
+sleep 1
+tap m                        # music off
+sleep 0.6
+tap Escape
+expect_exit_0 "Escape on the title"
+
+module="$(dirname "$game")/Kestrane.snd"
+[ -f "$module" ] || fail "no music module beside the game: $module"
+"$sound_check" "$work/capture.raw" "$module" "$shot_wave" || fail "the capture is wrong"
+echo "sound end-to-end: all checks passed"

@@ -1,0 +1,87 @@
+# Shared by the end-to-end scripts: a private X server, the game started in
+# it, keys pressed, and the game's exit checked. Sourced, not run.
+# Callers set: game (the executable), and may set game_env (VAR=value words
+# for the game's environment). Exit code 77 means skipped.
+
+skip() {
+  echo "SKIPPED: $*" >&2
+  exit 77
+}
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+require_tools() {
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/setup.sh installs it)"
+  done
+}
+
+# Under the sanitizer build, leave the system D-Bus library's own memory alone.
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+
+work=$(mktemp -d)
+xvfb_pid=""
+game_pid=""
+game_env=()
+cleanup() {
+  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A private display, on a number the server picks itself.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/private-xvfb.sh"
+start_xvfb() {
+  start_private_xvfb "$work" || fail "no private X server"
+}
+
+# Polls a condition for up to $1 seconds.
+wait_for() {
+  local seconds=$1
+  shift
+  local tries=$((seconds * 20))
+  for _ in $(seq "$tries"); do
+    "$@" && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+start_game() {
+  xdotool mousemove 0 0  # away from the link
+  env "${game_env[@]}" "$game" >"$work/game.log" 2>&1 &
+  game_pid=$!
+  window=""
+  for _ in $(seq 200); do
+    window=$(xdotool search --onlyvisible --pid "$game_pid" 2>/dev/null | head -n1)
+    [ -n "$window" ] && break
+    kill -0 "$game_pid" 2>/dev/null || fail "the game ended at start: $(cat "$work/game.log")"
+    sleep 0.05
+  done
+  [ -n "$window" ] || fail "the game window did not appear"
+  xdotool windowfocus "$window"
+}
+
+# A key held for 80 ms, so the game sees a press and a release apart.
+tap() {
+  xdotool keydown "$1"
+  sleep 0.08
+  xdotool keyup "$1"
+}
+
+# Waits for the game to end and checks its exit code.
+expect_exit_0() {
+  local code
+  for _ in $(seq 100); do
+    kill -0 "$game_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill -0 "$game_pid" 2>/dev/null && fail "$1: the game is still running"
+  wait "$game_pid"
+  code=$?
+  game_pid=""
+  [ "$code" -eq 0 ] || fail "$1: exit code $code: $(cat "$work/game.log")"
+}
