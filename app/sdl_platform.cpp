@@ -57,8 +57,18 @@ std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
   // A software window surface is far cheaper than a GL renderer on a
   // software-rendered X server, and the game needs nothing more.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // Only the window systems the environment names: when the X server named
+  // by DISPLAY cannot be reached, SDL would otherwise try Wayland too and its
+  // library would add complaints of its own to ours.
+  const char* display = std::getenv("DISPLAY");
+  if (!explicitDriver) {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER,
+                std::getenv("WAYLAND_DISPLAY") != nullptr ? "wayland,x11" : "x11");
+  }
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    error = std::string("cannot open the window system: ") + SDL_GetError();
+    error = std::string("cannot open the window system") +
+            (display != nullptr ? std::string(" on display ") + display : std::string()) + ": " +
+            SDL_GetError();
     return nullptr;
   }
   const char* current = SDL_GetCurrentVideoDriver();

@@ -46,6 +46,14 @@ TEST(SdlPlatform, RefusesToRunWithoutAWindowSystem) {
   EXPECT_EQ(SdlPlatform::Create(error), nullptr);
   EXPECT_NE(error.find("no window system"), std::string::npos) << error;
   EXPECT_EQ(error.find('\n'), std::string::npos);  // one line
+
+  // A display that does not answer: one line naming it, and no other
+  // window system tried behind its back.
+  EnvVar unreachable("DISPLAY", ":987");
+  error.clear();
+  EXPECT_EQ(SdlPlatform::Create(error), nullptr);
+  EXPECT_NE(error.find(":987"), std::string::npos) << error;
+  EXPECT_EQ(error.find('\n'), std::string::npos);
 }
 
 TEST(SdlPlatform, TranslatesKeysMouseAndCloseAndPresents) {
