@@ -18,7 +18,7 @@ require_tools() {
 }
 
 # Under the sanitizer build, leave the system D-Bus library's own memory alone.
-export LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/lsan.supp"
 
 work=$(mktemp -d)
 xvfb_pid=""
