@@ -12,7 +12,7 @@
 #include "app/flow.h"
 #include "app/main_form.h"
 #include "assets/resources.h"
-#include "audio/module_player.h"
+#include "audio/silent_audio.h"
 #include "audio/wave_output.h"
 #include "game/game.h"
 #include "game/random.h"
@@ -23,15 +23,10 @@ using AudioLog = std::vector<std::string>;
 
 // Module player with a module always loaded; records sections and stops as
 // "play s,e,r,loop" and "stop".
-class RecordingModulePlayer : public ModulePlayer {
+class RecordingModulePlayer : public SilentModulePlayer {
  public:
   explicit RecordingModulePlayer(AudioLog& log) : log_(log) {}
-  bool Startup() override { return true; }
-  bool Init() override { return true; }
-  bool StartBackgroundPlay(int) override { return true; }
-  bool OpenChannels(int) override { return true; }
   uint32_t LoadModule(const char*) override { return 1; }
-  bool SetAmplification(int) override { return true; }
   uint32_t PlayModuleSection(uint32_t, int32_t start, int32_t end, int32_t restart,
                              bool loop) override {
     log_.push_back("play " + std::to_string(start) + "," + std::to_string(end) + "," +
@@ -42,10 +37,6 @@ class RecordingModulePlayer : public ModulePlayer {
     log_.push_back("stop");
     return true;
   }
-  bool FreeModule(uint32_t) override { return true; }
-  bool CloseChannels() override { return true; }
-  bool StopBackgroundPlay() override { return true; }
-  bool Close() override { return true; }
 
  private:
   AudioLog& log_;
