@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/pause.h"
+
 EventLoop::EventLoop(Platform& platform) : platform_(platform) {
   SetTimerEnabled(TimerId::ScrollText, true);
 }
@@ -65,3 +67,5 @@ void EventLoop::DispatchPending(uint32_t maxWaitMs) {
 void EventLoop::Run() {
   for (;;) DispatchPending(1000);
 }
+
+void EventLoop::Pause(uint32_t ms) { ::Pause(*this, ms); }

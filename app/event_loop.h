@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/host.h"
+#include "game/host.h"
 
 // Virtual-key codes the handlers receive.
 constexpr int16_t VK_ESCAPE = 27;
@@ -61,6 +61,7 @@ class EventLoop : public Host {
   bool TimerEnabled(TimerId id) const override { return timers_[Index(id)].enabled; }
   uint32_t Now() override { return platform_.Now(); }
   void DispatchPending(uint32_t maxWaitMs) override;
+  void Pause(uint32_t ms) override;
   void OpenUrl(const char* url) override { platform_.OpenUrl(url); }
   void SetCaption(const char* caption) override { platform_.SetCaption(caption); }
   [[noreturn]] void Quit() override { throw ProgramExit{}; }

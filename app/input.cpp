@@ -1,9 +1,9 @@
 #include "app/input.h"
 
 #include "app/event_loop.h"
-#include "app/flow.h"
+#include "game/flow.h"
 #include "app/main_form.h"
-#include "audio/music.h"
+#include "game/music.h"
 #include "game/player.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include <chrono>
 #include <string>
 
-#include "app/flow.h"
+#include "game/flow.h"
 #include "app/input.h"
 #include "app/link.h"
-#include "audio/music.h"
+#include "game/music.h"
 #include "display/banner.h"
 #include "display/title.h"
 #include "game/tick.h"

@@ -1,7 +1,6 @@
 #include "display/title.h"
 
 #include "assets/surfaces.h"
-#include "audio/pause.h"
 #include "display/banner.h"
 
 namespace {
@@ -17,7 +16,7 @@ void ShowTitleScreen(Game& g) {
       BitBlt(canvas, 0, base + pass, kCanvasSize, 1, g.gfx.picTitle, 0, base + pass, SRCCOPY);
     }
     g.host.Present(canvas);
-    Pause(g.host, kPassPause);
+    g.host.Pause(kPassPause);
     // Space in the pause started a round: it owns the window and the timers
     // now, so the title must neither paint over it nor start the banner.
     if (g.world.GameRunning) return;

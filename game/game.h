@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "app/host.h"
+#include "game/host.h"
 #include "assets/surfaces.h"
 #include "audio/module_player.h"
 #include "audio/wave_output.h"

@@ -1,6 +1,6 @@
 #include "game/player.h"
 
-#include "audio/effects.h"
+#include "game/effects.h"
 
 namespace {
 constexpr int16_t kFrameLeft = 0, kFrameLevel = 1, kFrameRight = 2;

@@ -1,7 +1,7 @@
 #include "game/shots.h"
 
-#include "app/flow.h"
-#include "audio/effects.h"
+#include "game/flow.h"
+#include "game/effects.h"
 #include "game/enemies.h"
 #include "game/player.h"
 

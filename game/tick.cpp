@@ -1,6 +1,6 @@
 #include "game/tick.h"
 
-#include "app/flow.h"
+#include "game/flow.h"
 #include "display/status_bar.h"
 #include "game/enemies.h"
 #include "game/player.h"

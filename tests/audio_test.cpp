@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "assets/resources.h"
-#include "audio/effects.h"
+#include "game/effects.h"
 #include "audio/mixer.h"
 #include "audio/mixer_audio.h"
 #include "audio/silent_audio.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "audio/pause.h"
+#include "app/pause.h"
 #include "tests/scripted_platform.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/flow.h"
+#include "game/flow.h"
 #include "app/main_form.h"
 #include "assets/resources.h"
 #include "audio/silent_audio.h"

@@ -1,6 +1,6 @@
 // The music: the module-player layer over the mixer, rendered offline, the
 // game's module laid out in its sections, and the music operations.
-#include "audio/music.h"
+#include "game/music.h"
 
 #include <gtest/gtest.h>
 

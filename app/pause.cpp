@@ -1,4 +1,4 @@
-#include "audio/pause.h"
+#include "app/pause.h"
 
 // Instead of spinning on the clock, wait on the event queue for no longer
 // than the time left: same behaviour, next to no processor time.

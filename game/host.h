@@ -1,5 +1,6 @@
 // The host: everything game and display code needs from the platform
-// (present, timers, clock, event dispatch, open URL, caption, quit). The real
+// (present, timers, clock, event dispatch, timed pause, open URL, caption,
+// quit). The real
 // one runs over SDL; tests use one with a scripted clock and scripted events.
 #pragma once
 
@@ -34,6 +35,11 @@ class Host {
   // nothing is pending it waits up to maxWaitMs for something to come, then
   // dispatches that. Handlers may call it again (nested dispatch).
   virtual void DispatchPending(uint32_t maxWaitMs) = 0;
+
+  // Returns once at least ms milliseconds have passed, handling every window
+  // event (input, timer ticks) at once while it waits. 0 returns at once
+  // without dispatching. Correct across the 32-bit clock wrap.
+  virtual void Pause(uint32_t ms) = 0;
 
   virtual void OpenUrl(const char* url) = 0;
   virtual void SetCaption(const char* caption) = 0;

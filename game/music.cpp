@@ -1,4 +1,4 @@
-#include "audio/music.h"
+#include "game/music.h"
 
 namespace {
 // Values handed to the player at start-up, as the module was tuned for them.

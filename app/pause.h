@@ -1,9 +1,10 @@
-// The timed pause of the title reveal and the death sequence.
+// The timed pause of the title reveal and the death sequence: event-loop
+// machinery, reached by game and display code through Host::Pause.
 #pragma once
 
 #include <cstdint>
 
-#include "app/host.h"
+#include "game/host.h"
 
 // Returns once at least ms milliseconds have passed, handling every window
 // event (input, timer ticks) at once while it waits. 0 returns at once

@@ -1,4 +1,4 @@
-#include "audio/effects.h"
+#include "game/effects.h"
 
 #include "assets/resources.h"
 

@@ -1,8 +1,7 @@
-#include "app/flow.h"
+#include "game/flow.h"
 
-#include "audio/effects.h"
-#include "audio/music.h"
-#include "audio/pause.h"
+#include "game/effects.h"
+#include "game/music.h"
 #include "display/banner.h"
 #include "display/title.h"
 #include "game/player.h"
@@ -69,12 +68,12 @@ void DeathSequence(Game& g) {
     BitBlt(g.gfx.canvas, w.PlayerX + kExplosionInset, w.PlayerY + kExplosionInset, blow.cellWidth,
            blow.cellHeight, g.gfx.sprBlow, blow.cellWidth * k, 0, SRCCOPY);
     g.host.Present(g.gfx.canvas);
-    Pause(g.host, kExplosionStepMs);
+    g.host.Pause(kExplosionStepMs);
   }
   Advance(w.Lives, -1);
   // MusicOn is read now: switching the music off during the explosion
   // shortens the wait.
-  Pause(g.host, w.MusicOn ? kAfterDeathMs : kAfterDeathSilentMs);
+  g.host.Pause(w.MusicOn ? kAfterDeathMs : kAfterDeathSilentMs);
   w.DeathSequenceRunning = false;
   StartRound(g);
 }
