@@ -11,13 +11,20 @@ namespace {
 // SDL key symbols to the window system's virtual-key codes the game expects.
 int16_t VirtualKey(SDL_Keycode sym) {
   switch (sym) {
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_SPACE: return VK_SPACE;
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_UP: return VK_UP;
-    case SDLK_RIGHT: return VK_RIGHT;
-    case SDLK_DOWN: return VK_DOWN;
-    default: break;
+    case SDLK_ESCAPE:
+      return VK_ESCAPE;
+    case SDLK_SPACE:
+      return VK_SPACE;
+    case SDLK_LEFT:
+      return VK_LEFT;
+    case SDLK_UP:
+      return VK_UP;
+    case SDLK_RIGHT:
+      return VK_RIGHT;
+    case SDLK_DOWN:
+      return VK_DOWN;
+    default:
+      break;
   }
   // A letter key's code is its capital letter's, a digit key's its digit's.
   if (sym >= SDLK_a && sym <= SDLK_z) return static_cast<int16_t>('A' + (sym - SDLK_a));
@@ -101,9 +108,9 @@ SdlPlatform::~SdlPlatform() {
 void SdlPlatform::SetIcon(const Surface& icon) {
   const uint32_t rmask = 0xFFu << format_.rshift, gmask = 0xFFu << format_.gshift,
                  bmask = 0xFFu << format_.bshift;
-  SDL_Surface* s = SDL_CreateRGBSurfaceFrom(const_cast<uint32_t*>(icon.Row(0)), icon.Width(),
-                                            icon.Height(), 32, icon.Width() * 4, rmask, gmask,
-                                            bmask, 0);
+  SDL_Surface* s =
+      SDL_CreateRGBSurfaceFrom(const_cast<uint32_t*>(icon.Row(0)), icon.Width(), icon.Height(), 32,
+                               icon.Width() * 4, rmask, gmask, bmask, 0);
   if (s == nullptr) return;
   SDL_SetWindowIcon(window_, s);
   SDL_FreeSurface(s);
@@ -112,10 +119,12 @@ void SdlPlatform::SetIcon(const Surface& icon) {
 void SdlPlatform::ShowWindow() {
   SDL_ShowWindow(window_);
   SDL_RaiseWindow(window_);
-  if (shown_ != nullptr) Present(*shown_);
+  PresentAgain();
 }
 
-uint32_t SdlPlatform::Now() { return SDL_GetTicks(); }
+uint32_t SdlPlatform::Now() {
+  return SDL_GetTicks();
+}
 
 bool SdlPlatform::WaitEvent(Event& e, uint32_t timeoutMs) {
   const uint32_t start = SDL_GetTicks();
@@ -137,11 +146,11 @@ bool SdlPlatform::WaitEvent(Event& e, uint32_t timeoutMs) {
           e.type = Event::Type::Close;
           return true;
         }
-        if ((ev.window.event == SDL_WINDOWEVENT_EXPOSED ||
-             ev.window.event == SDL_WINDOWEVENT_RESTORED ||
-             ev.window.event == SDL_WINDOWEVENT_SHOWN) &&
-            shown_ != nullptr) {
-          Present(*shown_);
+        if (ev.window.event == SDL_WINDOWEVENT_EXPOSED ||
+            ev.window.event == SDL_WINDOWEVENT_RESTORED ||
+            ev.window.event == SDL_WINDOWEVENT_SHOWN ||
+            ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+          PresentAgain();
         }
         break;
       case SDL_KEYDOWN:
@@ -172,29 +181,44 @@ bool SdlPlatform::WaitEvent(Event& e, uint32_t timeoutMs) {
   }
 }
 
-void SdlPlatform::Present(const Surface& canvas) {
+void SdlPlatform::PresentRows(const Surface& canvas, int first, int end) {
   shown_ = &canvas;
   SDL_Surface* ws = SDL_GetWindowSurface(window_);
   if (ws == nullptr) return;
+  // Only the rows the caller drew go to the window system: on the title that
+  // is the banner's 17 rows, 50 times a second, not all 400.
+  const int w = std::min(canvas.Width(), ws->w);
+  first = std::max(first, 0);
+  end = std::min({end, canvas.Height(), ws->h});
+  if (end <= first) return;
   if (SDL_MUSTLOCK(ws)) SDL_LockSurface(ws);
-  const int w = std::min(canvas.Width(), ws->w), h = std::min(canvas.Height(), ws->h);
+  uint8_t* const pixels =
+      static_cast<uint8_t*>(ws->pixels) + static_cast<size_t>(first) * ws->pitch;
   if (ws->format->BytesPerPixel == 4) {
-    for (int y = 0; y < h; ++y) {
-      std::memcpy(static_cast<uint8_t*>(ws->pixels) + static_cast<size_t>(y) * ws->pitch,
-                  canvas.Row(y), static_cast<size_t>(w) * 4);
+    for (int y = first; y < end; ++y) {
+      std::memcpy(pixels + static_cast<size_t>(y - first) * ws->pitch, canvas.Row(y),
+                  static_cast<size_t>(w) * 4);
     }
   } else {
     // Rare displays of another depth: let SDL convert.
-    const uint32_t fmt = SDL_MasksToPixelFormatEnum(32, 0xFFu << format_.rshift,
-                                                    0xFFu << format_.gshift,
-                                                    0xFFu << format_.bshift, 0);
-    SDL_ConvertPixels(w, h, fmt, canvas.Row(0), canvas.Width() * 4, ws->format->format, ws->pixels,
-                      ws->pitch);
+    const uint32_t fmt = SDL_MasksToPixelFormatEnum(
+        32, 0xFFu << format_.rshift, 0xFFu << format_.gshift, 0xFFu << format_.bshift, 0);
+    SDL_ConvertPixels(w, end - first, fmt, canvas.Row(first), canvas.Width() * 4,
+                      ws->format->format, pixels, ws->pitch);
   }
   if (SDL_MUSTLOCK(ws)) SDL_UnlockSurface(ws);
-  SDL_UpdateWindowSurface(window_);
+  const SDL_Rect rect{0, first, w, end - first};
+  SDL_UpdateWindowSurfaceRects(window_, &rect, 1);
 }
 
-void SdlPlatform::OpenUrl(const char* url) { SDL_OpenURL(url); }
+void SdlPlatform::PresentAgain() {
+  if (shown_ != nullptr) Present(*shown_);
+}
 
-void SdlPlatform::SetCaption(const char* caption) { SDL_SetWindowTitle(window_, caption); }
+void SdlPlatform::OpenUrl(const char* url) {
+  SDL_OpenURL(url);
+}
+
+void SdlPlatform::SetCaption(const char* caption) {
+  SDL_SetWindowTitle(window_, caption);
+}

@@ -22,12 +22,16 @@ class SdlPlatform : public Platform {
 
   uint32_t Now() override;
   bool WaitEvent(Event& e, uint32_t timeoutMs) override;
-  void Present(const Surface& canvas) override;
+  void PresentRows(const Surface& canvas, int first, int end) override;
   void OpenUrl(const char* url) override;
   void SetCaption(const char* caption) override;
 
  private:
   SdlPlatform() = default;
+  // The window lost its picture (exposed, restored, shown, resized): every
+  // row of the last canvas again.
+  void PresentAgain();
+
   SDL_Window* window_ = nullptr;
   PixelFormat format_;
   const Surface* shown_ = nullptr;  // the canvas presented last, shown again on expose
