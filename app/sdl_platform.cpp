@@ -73,12 +73,16 @@ uint8_t MaskShift(uint32_t mask) {
 }
 
 // SDL releases every held key when the window loses the keyboard: those
-// key-ups are queued just before the focus-lost event.
-bool FocusLossPending() {
+// key-ups come in one run straight before the focus-lost event.
+bool FocusLossFollows() {
   SDL_Event pending[16];
-  const int n = SDL_PeepEvents(pending, 16, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+  const int n = SDL_PeepEvents(pending, 16, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
   for (int i = 0; i < n; ++i) {
-    if (pending[i].window.event == SDL_WINDOWEVENT_FOCUS_LOST) return true;
+    if (pending[i].type == SDL_WINDOWEVENT &&
+        pending[i].window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+      return true;
+    }
+    if (pending[i].type != SDL_KEYUP) return false;
   }
   return false;
 }
@@ -367,7 +371,7 @@ bool SdlPlatform::WaitEvent(Event& e, uint32_t timeoutMs) {
         const int16_t key = VirtualKey(ev.key.keysym);
         // Keys let go because the window lost the keyboard release held
         // arrows, but were never really released: they must not fire.
-        if (ev.type == SDL_KEYUP && !IsArrow(key) && FocusLossPending()) break;
+        if (ev.type == SDL_KEYUP && !IsArrow(key) && FocusLossFollows()) break;
         e = {};
         e.type = ev.type == SDL_KEYDOWN ? Event::Type::KeyDown : Event::Type::KeyUp;
         e.key = key;
@@ -399,8 +403,9 @@ bool SdlPlatform::WaitEvent(Event& e, uint32_t timeoutMs) {
 }
 
 void SdlPlatform::CannotShow(const char* what) {
-  std::fprintf(stderr, "kestrane: the game window cannot show pictures (%s: %s)\n", what,
-               SDL_GetError());
+  const char* why = SDL_GetError();
+  std::fprintf(stderr, "kestrane: the game window cannot show pictures (%s%s%s)\n", what,
+               *why != '\0' ? ": " : "", why);
   std::exit(1);
 }
 
