@@ -106,14 +106,19 @@ int XftDpi(SDL_Window* window) {
 #endif
 
 // The whole factor by which the desktop wants programs enlarged where it
-// leaves the enlarging to them (X11): GDK_SCALE, or Xft.dpi in 96ths, the
-// larger one, and never so large that the window would not fit the screen.
+// leaves the enlarging to them (X11): GDK_SCALE where it is set, as GTK
+// programs take it, otherwise Xft.dpi in whole 96ths; never so large that
+// the window would not fit the screen.
 int DesktopScale(SDL_Window* window) {
   int scale = 1;
-  if (const char* gdk = std::getenv("GDK_SCALE")) scale = std::max(scale, std::atoi(gdk));
+  const char* gdk = std::getenv("GDK_SCALE");
+  if (gdk != nullptr && std::atoi(gdk) >= 1) {
+    scale = std::atoi(gdk);
+  } else {
 #ifdef KESTRANE_X11_SCALE
-  scale = std::max(scale, XftDpi(window) / 96);
+    scale = std::max(scale, XftDpi(window) / 96);
 #endif
+  }
   SDL_Rect usable;
   const int display = SDL_GetWindowDisplayIndex(window);
   if (display >= 0 && SDL_GetDisplayUsableBounds(display, &usable) == 0) {
@@ -156,7 +161,15 @@ std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
     return nullptr;
   }
   std::unique_ptr<SdlPlatform> p(new SdlPlatform());
-  if (!p->OpenWindow(error)) return nullptr;
+  if (!p->OpenWindow(error)) {
+    // A Wayland session that cannot show our window (no GL there) may still
+    // have XWayland, where a software surface needs nothing more.
+    const bool wayland = current != nullptr && std::strcmp(current, "wayland") == 0;
+    if (explicitDriver || !wayland || display == nullptr) return nullptr;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0 || !p->OpenWindow(error)) return nullptr;
+  }
   // Without controllers the keyboard plays alone.
   SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
   return p;
