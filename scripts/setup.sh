@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsdl2-dev libopenmpt-dev
           libgtest-dev libgmock-dev libbenchmark-dev
-          xvfb xdotool imagemagick x11-utils libx11-dev sox weston)
+          xvfb xdotool imagemagick x11-utils libx11-dev sox weston python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
