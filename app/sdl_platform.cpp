@@ -125,7 +125,7 @@ int DesktopScale(SDL_Window* window) {
     scale = std::min(scale, std::min(usable.w / SdlPlatform::kWidth,
                                      usable.h / SdlPlatform::kHeight));
   }
-  return std::clamp(scale, 1, 8);
+  return std::clamp(scale, 1, SdlPlatform::kMaxScale);
 }
 
 }  // namespace
@@ -200,7 +200,7 @@ bool SdlPlatform::OpenWindow(std::string& error) {
     }
     SDL_Surface* ws = SDL_GetWindowSurface(window_);
     if (ws != nullptr) {
-      scale_ = std::max(1, ws->w / kWidth);
+      scale_ = std::clamp(ws->w / kWidth, 1, kMaxScale);
       int windowWidth = kWidth;
       SDL_GetWindowSize(window_, &windowWidth, nullptr);
       mouseScale_ = std::max(1, windowWidth / kWidth);
@@ -208,7 +208,7 @@ bool SdlPlatform::OpenWindow(std::string& error) {
         format_ = {MaskShift(ws->format->Rmask), MaskShift(ws->format->Gmask),
                    MaskShift(ws->format->Bmask)};
       }
-      wideRow_.resize(static_cast<size_t>(kWidth) * scale_);
+      wideRow_.resize(static_cast<size_t>(kWidth) * kMaxScale);
       return true;
     }
     error = std::string("the game window cannot show pictures on this screen: ") + SDL_GetError();
@@ -425,6 +425,8 @@ void SdlPlatform::CannotShow(const char* what) {
 SDL_Surface* SdlPlatform::WindowSurface() {
   SDL_Surface* ws = SDL_GetWindowSurface(window_);
   if (ws == nullptr) CannotShow("no window surface");
+  // Moved to an output of another scale, the window gets a new surface.
+  scale_ = std::clamp(ws->w / kWidth, 1, kMaxScale);
   return ws;
 }
 

@@ -16,6 +16,7 @@ class SdlPlatform : public Platform {
  public:
   // The canvas size in logical units; the window shows it Scale() times larger.
   static constexpr int kWidth = 400, kHeight = 400;
+  static constexpr int kMaxScale = 8;
 
   // Opens the hidden, centred, fixed-size window, enlarged by the desktop's
   // whole scale factor. Returns null and a one-line reason when there is no

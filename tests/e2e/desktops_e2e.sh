@@ -91,36 +91,50 @@ elapsed_ms=$((($(date +%s%N) - started) / 1000000))
 [ "$(wc -l <"$work/game.log")" -eq 1 ] || fail "8-bit screen: not one line: $(cat "$work/game.log")"
 [ "$elapsed_ms" -lt 1000 ] || fail "8-bit screen: took $elapsed_ms ms to give up"
 
-# --- Wayland: weston shows the game fullscreen on its 400 x 400 output, a
-# window of the private Xvfb; the game has no X display at all.
-start_xvfb 640x480x24
-runtime="$work/runtime"
-mkdir -m 700 "$runtime"
-XDG_RUNTIME_DIR="$runtime" weston --backend=x11-backend.so --shell=kiosk-shell.so \
-  --socket=kestrane-test --width=400 --height=400 --idle-time=0 >"$work/weston.log" 2>&1 &
-weston_pid=$!
+# --- Wayland: weston shows the game fullscreen on its output of 400 x 400
+# logical units, a window of the private Xvfb, at scale 1 and 2; the game
+# has no X display at all.
+start_xvfb 1024x1024x24
+weston_pid=""
 trap 'kill "$weston_pid" 2>/dev/null; cleanup' EXIT
 output_window() { xwininfo -root -tree | awk '/"Weston Compositor/ {print $1; exit}'; }
-compositor_up() { [ -S "$runtime/kestrane-test" ] && [ -n "$(output_window)" ]; }
-wait_for 10 compositor_up || fail "weston did not start: $(cat "$work/weston.log")"
-output=$(output_window)
-xdotool mousemove 620 460  # off the compositor's output: no pointer drawn over the game
-env -u DISPLAY XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY=kestrane-test SDL_AUDIODRIVER=dummy \
-  "$game" >"$work/game.log" 2>&1 &
-game_pid=$!
-wayland_title() {
-  kill -0 "$game_pid" 2>/dev/null || fail "Wayland: the game ended: $(cat "$work/game.log")"
-  window_top "$output" 1 "$work/shot.png" && [ "$(differing "$work/shot.png" "$work/title1.png" 0)" = 0 ]
-}
-wait_for 10 wayland_title || fail "Wayland: the title is not on the compositor's screen"
-banner() { import -window "$output" png:- 2>/dev/null | convert png:- -crop 400x16+0+380 +repage rgb:- | md5sum; }
-banner_1=$(banner)
-banner_moved() { [ "$(banner)" != "$banner_1" ]; }
-wait_for 3 banner_moved || fail "Wayland: no new frames (the banner stands still)"
-xdotool windowfocus "$output"
-tap Escape
-expect_exit_0 "Wayland: Escape on the title"
-kill "$weston_pid" 2>/dev/null
-wait "$weston_pid" 2>/dev/null
+for scale in 1 2; do
+  runtime="$work/runtime$scale"
+  mkdir -m 700 "$runtime"
+  XDG_RUNTIME_DIR="$runtime" weston --backend=x11-backend.so --shell=kiosk-shell.so \
+    --socket=kestrane-test --width=400 --height=400 --scale="$scale" --idle-time=0 \
+    >"$work/weston.log" 2>&1 &
+  weston_pid=$!
+  compositor_up() { [ -S "$runtime/kestrane-test" ] && [ -n "$(output_window)" ]; }
+  wait_for 10 compositor_up || fail "weston did not start: $(cat "$work/weston.log")"
+  output=$(output_window)
+  # The compositor draws its pointer where it last saw it: in the corner of
+  # the banner, clear of the picture compared.
+  xdotool mousemove --window "$output" $((398 * scale)) $((386 * scale))
+  sleep 0.2
+  xdotool mousemove 1020 1020
+  title_top "$scale" "$work/expected.png"
+  env -u DISPLAY XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY=kestrane-test SDL_AUDIODRIVER=dummy \
+    "$game" >"$work/game.log" 2>&1 &
+  game_pid=$!
+  wayland_title() {
+    kill -0 "$game_pid" 2>/dev/null || fail "Wayland: the game ended: $(cat "$work/game.log")"
+    window_top "$output" "$scale" "$work/shot.png" &&
+      [ "$(differing "$work/shot.png" "$work/expected.png" 0)" = 0 ]
+  }
+  wait_for 10 wayland_title || fail "Wayland, scale $scale: the title is not on the compositor's screen"
+  banner() {
+    import -window "$output" png:- 2>/dev/null |
+      convert png:- -crop "$((400 * scale))x$((16 * scale))+0+$((380 * scale))" +repage rgb:- | md5sum
+  }
+  banner_1=$(banner)
+  banner_moved() { [ "$(banner)" != "$banner_1" ]; }
+  wait_for 3 banner_moved || fail "Wayland, scale $scale: no new frames (the banner stands still)"
+  xdotool windowfocus "$output"
+  tap Escape
+  expect_exit_0 "Wayland, scale $scale: Escape on the title"
+  kill "$weston_pid" 2>/dev/null
+  wait "$weston_pid" 2>/dev/null
+done
 
 echo "desktops end-to-end: all checks passed"
