@@ -6,7 +6,8 @@
 #   tree whose desktop entry, metainfo, icons, manual page and licence pass
 #   their validators, and lintian finds no error and no warning in the .deb;
 # - the game of each tree (the .deb unpacked with dpkg-deb -x), started
-#   through its bin/ link from another folder, finds its music and plays it.
+#   through its link (bin/, or games/ in the .deb as Debian wants) from
+#   another folder, finds its music and plays it.
 # Run by scripts/test.sh; builds into build/play (the tree scripts/play.sh uses).
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -34,7 +35,7 @@ sed 's/^/   /' "$work/lintian.log"
 [ "$lintian_status" -eq 0 ] || fail "lintian reports errors or warnings"
 
 check_tree() {
-  local root=$1
+  local root=$1 command=$1/$2/kestrane
   desktop-file-validate "$root/share/applications/kestrane.desktop" ||
     fail "$root: the desktop entry"
   appstreamcli validate --no-net "$root/share/metainfo/org.example.kestrane.metainfo.xml" \
@@ -46,15 +47,15 @@ check_tree() {
   [ -s "$root/share/man/man6/kestrane.6.gz" ] || fail "$root: no manual page"
   grep -q "MIT License" "$root/share/doc/kestrane/copyright" || fail "$root: no licence"
   local link
-  link=$(readlink "$root/bin/kestrane") || fail "$root: bin/kestrane is not a link"
-  [ "${link#/}" = "$link" ] || fail "$root: bin/kestrane links to an absolute path: $link"
-  file -L "$root/bin/kestrane" | grep -q ', stripped' || fail "$root: the game is not stripped"
+  link=$(readlink "$command") || fail "$command is not a link"
+  [ "${link#/}" = "$link" ] || fail "$command links to an absolute path: $link"
+  file -L "$command" | grep -q ', stripped' || fail "$command: the game is not stripped"
 
   # From a folder that holds no music, through the link: only the title tune
   # can sound in the first seconds, so sound means the music was found.
   mkdir -p "$work/elsewhere"
   rm -f "$work/capture.raw"
-  game=$root/bin/kestrane
+  game=$command
   game_env=(SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture.raw")
   pushd "$work/elsewhere" >/dev/null
   start_game
@@ -66,12 +67,12 @@ check_tree() {
   rms=$(sox -t raw -e floating-point -b 32 -c 2 -r 48000 "$work/capture.raw" -n stat 2>&1 |
         awk '/^RMS +amplitude/ {print $3}')
   awk -v r="${rms:-0}" 'BEGIN {exit !(r > 0.001)}' ||
-    fail "$root: the game started through its link played no music (RMS ${rms:-none})"
-  echo "   $root: validators pass; through bin/ the music plays (RMS $rms)"
+    fail "$command, started from elsewhere, played no music (RMS ${rms:-none})"
+  echo "   $root: validators pass; through $2/kestrane the music plays (RMS $rms)"
 }
 
 echo "-- the installed trees"
 start_xvfb
-check_tree "$work/prefix"
-check_tree "$work/unpacked/usr"
+check_tree "$work/prefix" bin
+check_tree "$work/unpacked/usr" games
 echo "package checks: all passed"
