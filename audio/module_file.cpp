@@ -10,7 +10,7 @@
 
 namespace {
 constexpr int kStereoSeparation = 50;
-constexpr int kGainMillibel = 300;
+constexpr int kGainMillibel = 100;
 
 // ProTracker-style modules: channels from the tag at byte 1080, 0 if none.
 int ModChannels(const std::vector<char>& b) {
