@@ -452,7 +452,7 @@ Pattern Jingle(const std::array<SampleData, kSampleCount + 1>& s) {
   Note(p, 18, kChBass, kBass, 33, s[kBass]);
   Note(p, 18, kChPad1, kPad, 57, s[kPad]);
   Note(p, 18, kChPad2, kPad, 64, s[kPad]);
-  constexpr int kFadeFrom = 44, kSilentFrom = 56;
+  constexpr int kFadeFrom = 46, kSilentFrom = 57;
   for (int row = kFadeFrom; row < kSilentFrom; ++row) {
     const double left = static_cast<double>(kSilentFrom - row) / (kSilentFrom - kFadeFrom + 1);
     for (int ch : {kChBass, kChLead, kChPad1, kChPad2}) {
