@@ -15,7 +15,8 @@ float Limit(float x) {
   const float level = std::fabs(x);
   if (!(level > AudioMixer::kLimitFrom)) return x;
   constexpr float kRoom = AudioMixer::kCeiling - AudioMixer::kLimitFrom;
-  return std::copysign(AudioMixer::kLimitFrom + kRoom * std::tanh((level - AudioMixer::kLimitFrom) / kRoom), x);
+  return std::copysign(
+      AudioMixer::kLimitFrom + kRoom * std::tanh((level - AudioMixer::kLimitFrom) / kRoom), x);
 }
 }  // namespace
 

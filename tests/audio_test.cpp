@@ -170,7 +170,8 @@ TEST(WaveImages, ConversionScalesAndResamples) {
   ASSERT_EQ(s.size(), 19200u);
   double signal = 0, error = 0;
   for (size_t j = 1000; j < 18000; ++j) {
-    const double want = 16000.0 / 32768 * std::sin(2 * kPi * kTone * static_cast<double>(j) / 48000);
+    const double want =
+        16000.0 / 32768 * std::sin(2 * kPi * kTone * static_cast<double>(j) / 48000);
     signal += want * want;
     error += (s[j] - want) * (s[j] - want);
   }

@@ -99,18 +99,9 @@ double Energy(const Stereo& s, int channel = -1) {
 // Integrated loudness: K-weighted, 400 ms blocks every 100 ms, gated at
 // -70 LUFS and then 10 LU under the mean of the blocks left.
 double Loudness(const Stereo& s) {
-  Biquad shelf;
-  shelf.b0 = 1.53512485958697;
-  shelf.b1 = -2.69169618940638;
-  shelf.b2 = 1.19839281085285;
-  shelf.a1 = -1.69065929318241;
-  shelf.a2 = 0.73248077421585;
-  Biquad high;
-  high.b0 = 1;
-  high.b1 = -2;
-  high.b2 = 1;
-  high.a1 = -1.99004745483398;
-  high.a2 = 0.99007225036621;
+  const Biquad shelf{1.53512485958697, -2.69169618940638, 1.19839281085285, -1.69065929318241,
+                     0.73248077421585};
+  const Biquad high{1, -2, 1, -1.99004745483398, 0.99007225036621};
   const Stereo k = Filter(s, {shelf, high});
   const size_t frames = k.size() / 2, block = kRate * 4 / 10, hop = kRate / 10;
   std::vector<double> power;
@@ -152,14 +143,16 @@ double TruePeak(const Stereo& s, float from = 0.0f) {
     for (long ch = 0; ch < 2; ++ch) {
       const double here = std::fabs(s[static_cast<size_t>(2 * i + ch)]);
       peak = std::max(peak, here);
-      if (here < from && (i + 1 >= frames || std::fabs(s[static_cast<size_t>(2 * i + 2 + ch)]) < from))
+      if (here < from &&
+          (i + 1 >= frames || std::fabs(s[static_cast<size_t>(2 * i + 2 + ch)]) < from))
         continue;
       for (int p = 1; p < kPhases; ++p) {
         double v = 0;
         for (int t = 0; t < 2 * kTaps; ++t) {
           const long j = i + t - kTaps + 1;
           if (j >= 0 && j < frames)
-            v += s[static_cast<size_t>(2 * j + ch)] * kernel[static_cast<size_t>(p)][static_cast<size_t>(t)];
+            v += s[static_cast<size_t>(2 * j + ch)] *
+                 kernel[static_cast<size_t>(p)][static_cast<size_t>(t)];
         }
         peak = std::max(peak, std::fabs(v));
       }
@@ -225,17 +218,19 @@ Stereo Solo(const std::vector<char>& bytes, const openmpt::module& like, const M
     const int32_t pattern = m.get_order_pattern(o);
     for (int32_t r = 0; r < m.get_pattern_num_rows(pattern); ++r) {
       for (int32_t c = 0; c < m.get_num_channels(); ++c) {
-        const int i = m.get_pattern_row_channel_command(pattern, r, c,
-                                                        openmpt::module::command_instrument);
+        const int i =
+            m.get_pattern_row_channel_command(pattern, r, c, openmpt::module::command_instrument);
         if (i < 1 || i > static_cast<int>(samples.size())) continue;
-        if (std::find(names.begin(), names.end(), samples[static_cast<size_t>(i - 1)]) != names.end())
+        if (std::find(names.begin(), names.end(), samples[static_cast<size_t>(i - 1)]) !=
+            names.end())
           heard[static_cast<size_t>(c)] = true;
       }
     }
   }
   auto* interactive =
       static_cast<openmpt::ext::interactive*>(m.get_interface(openmpt::ext::interactive_id));
-  for (size_t c = 0; c < heard.size(); ++c) interactive->set_channel_mute_status(static_cast<int32_t>(c), !heard[c]);
+  for (size_t c = 0; c < heard.size(); ++c)
+    interactive->set_channel_mute_status(static_cast<int32_t>(c), !heard[c]);
   m.set_position_order_row(0, 0);
   m.set_position_order_row(s.start, 0);
   Stereo out;
@@ -252,21 +247,22 @@ void Figures(const char* name, const Stereo& mix, const Stereo& kick, const Ster
              const Stereo& pads, const Stereo& snare) {
   const double total = Energy(mix);
   const Chain hp200 = Butterworth(true, 200, 2);
-  std::printf("%-8s %.1f s  loudness %.1f LUFS  peak %.2f dBFS  true peak %.2f dBTP  L-R %+.2f dB\n",
-              name, static_cast<double>(mix.size() / 2) / kRate, Loudness(mix),
-              20 * std::log10(SamplePeak(mix)), 20 * std::log10(TruePeak(mix)),
-              Db(Energy(mix, 0) / Energy(mix, 1)));
+  std::printf(
+      "%-8s %.1f s  loudness %.1f LUFS  peak %.2f dBFS  true peak %.2f dBTP  L-R %+.2f dB\n", name,
+      static_cast<double>(mix.size() / 2) / kRate, Loudness(mix), 20 * std::log10(SamplePeak(mix)),
+      20 * std::log10(TruePeak(mix)), Db(Energy(mix, 0) / Energy(mix, 1)));
   // Bands between steep (8th-order) splits, as parts of the whole energy.
   const std::array<double, 4> splits = {200, 1000, 3000, 8000};
   std::array<double, 5> above{1, 0, 0, 0, 0};
   for (size_t i = 0; i < splits.size(); ++i)
     above[i + 1] = Energy(Filter(mix, Butterworth(true, splits[i], 8))) / total;
-  std::printf("         bands  <200 %.1f  200-1k %.1f  1k-3k %.1f  3k-8k %.1f  >8k %.1f dB of the whole\n",
-              Db(above[0] - above[1]), Db(above[1] - above[2]), Db(above[2] - above[3]),
-              Db(above[3] - above[4]), Db(above[4]));
-  std::printf("         through a 200 Hz high-pass: mix %.1f dB", Db(Energy(Filter(mix, hp200)) / total));
-  if (!kick.empty())
-    std::printf(", kick %.1f dB", Db(Energy(Filter(kick, hp200)) / Energy(kick)));
+  std::printf(
+      "         bands  <200 %.1f  200-1k %.1f  1k-3k %.1f  3k-8k %.1f  >8k %.1f dB of the whole\n",
+      Db(above[0] - above[1]), Db(above[1] - above[2]), Db(above[2] - above[3]),
+      Db(above[3] - above[4]), Db(above[4]));
+  std::printf("         through a 200 Hz high-pass: mix %.1f dB",
+              Db(Energy(Filter(mix, hp200)) / total));
+  if (!kick.empty()) std::printf(", kick %.1f dB", Db(Energy(Filter(kick, hp200)) / Energy(kick)));
   std::printf("\n");
   if (!lead.empty() && !pads.empty())
     std::printf("         alone: lead %.1f LUFS, pads %.1f LUFS, snare %.1f LUFS\n", Loudness(lead),
@@ -297,7 +293,8 @@ int main(int argc, char** argv) {
     const char* name;
     MusicSection section;
   };
-  const std::array<Tune, 3> tunes = {{{"title", kTitleMusic}, {"in-game", kPlayMusic}, {"jingle", kDeathJingle}}};
+  const std::array<Tune, 3> tunes = {
+      {{"title", kTitleMusic}, {"in-game", kPlayMusic}, {"jingle", kDeathJingle}}};
   for (const Tune& t : tunes) {
     const Stereo mix = RenderSection(g, t.section, none);
     const bool jingle = !t.section.loop;
@@ -331,7 +328,8 @@ int main(int argc, char** argv) {
       }
       clipped = clipped || peak >= 1.0;
       std::printf("%-8s %s at every row: peak %.2f dBFS, true peak %.2f dBTP\n", t.name,
-                  effect == &hit ? "hit " : "shot", 20 * std::log10(peak), 20 * std::log10(truePeak));
+                  effect == &hit ? "hit " : "shot", 20 * std::log10(peak),
+                  20 * std::log10(truePeak));
     }
   }
   std::printf(clipped ? "FULL SCALE REACHED\n" : "no sample at full scale\n");

@@ -212,16 +212,15 @@ std::array<SampleData, kSampleCount + 1> MakeSamples() {
                        return 0.75 * body + click;
                      });
   // The snare: a tuned body under bright noise with a sharp crack on top.
-  s[kSnare] =
-      OneShot("snare", 0.24, 64, [&noise, corner, prev = 0.0, low = 0.0](double t) mutable {
-        const double n = noise.Next();
-        low += corner(4000) * (n - 0.7 * prev - low);
-        prev = n;
-        const double body = 0.6 * std::sin(2 * kPi * 190 * t) * std::exp(-t / 0.05) +
-                            0.3 * std::sin(2 * kPi * 330 * t) * std::exp(-t / 0.03);
-        return std::tanh(2.2 * (body + 0.9 * low * std::exp(-t / 0.1) +
-                                0.2 * n * std::exp(-t / 0.006)));
-      });
+  s[kSnare] = OneShot("snare", 0.24, 64, [&noise, corner, prev = 0.0, low = 0.0](double t) mutable {
+    const double n = noise.Next();
+    low += corner(4000) * (n - 0.7 * prev - low);
+    prev = n;
+    const double body = 0.6 * std::sin(2 * kPi * 190 * t) * std::exp(-t / 0.05) +
+                        0.3 * std::sin(2 * kPi * 330 * t) * std::exp(-t / 0.03);
+    return std::tanh(2.2 *
+                     (body + 0.9 * low * std::exp(-t / 0.1) + 0.2 * n * std::exp(-t / 0.006)));
+  });
   // Hats and crash: noise with only its top left (second difference).
   s[kHat] = OneShot("hihat", 0.08, 40, [&noise, a = 0.0, b = 0.0](double t) mutable {
     const double n = noise.Next();
