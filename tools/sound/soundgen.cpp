@@ -304,8 +304,9 @@ void Effect(Pattern& p, int row, int ch, int effect, int param) {
 }
 constexpr int kSetVolume = 0xC, kSetSpeed = 0xF, kArpeggio = 0x0, kSetPanning = 0x8;
 
-// Kick, snare, bass and lead to the middle, set on each one's first note of
-// every pattern, so the panning holds wherever playback enters.
+// Kick, snare, bass and lead to the middle (the tracker's fixed left and
+// right channels would lean the whole mix to one side), set on each one's
+// first note of every pattern, so the panning holds wherever playback enters.
 void Centre(Pattern& p) {
   for (int ch : {kChKick, kChSnare, kChBass, kChLead}) {
     for (auto& row : p) {
