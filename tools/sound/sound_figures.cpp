@@ -195,9 +195,7 @@ Stereo RenderSection(Listener& g, const MusicSection& section, F atRow) {
     g.mixer.Render(block, kChunk);
     out.insert(out.end(), block, block + 2 * kChunk);
   }
-  g.player.StopModule(0);
   g.player.CloseChannels();
-  // The jingle rings to its last frame; a tune's loop point is reached.
   return out;
 }
 
@@ -315,10 +313,7 @@ int main(int argc, char** argv) {
       double peak = 0, truePeak = 0;
       for (int pass = 0; pass < passes; ++pass) {
         int rows = 0;
-        if (!t.section.loop) {
-          g.effects.PlayMemory(hit.data(), hit.size());  // the lost ship's hit
-          rows = 0;
-        }
+        if (!t.section.loop) g.effects.PlayMemory(hit.data(), hit.size());  // the lost ship's
         const Stereo out = RenderSection(g, t.section, [&](int32_t, int32_t) {
           if (rows++ % passes == pass) g.effects.PlayMemory(effect->data(), effect->size());
         });
