@@ -260,7 +260,12 @@ void Figures(const char* name, const Stereo& mix, const Stereo& kick, const Ster
       Db(above[3] - above[4]), Db(above[4]));
   std::printf("         through a 200 Hz high-pass: mix %.1f dB",
               Db(Energy(Filter(mix, hp200)) / total));
-  if (!kick.empty()) std::printf(", kick %.1f dB", Db(Energy(Filter(kick, hp200)) / Energy(kick)));
+  if (!kick.empty()) {
+    Chain attack = Butterworth(true, 1000, 4);
+    for (const Biquad& b : Butterworth(false, 3000, 4)) attack.push_back(b);
+    std::printf(", kick %.1f dB (1-3 kHz: %.1f dB)", Db(Energy(Filter(kick, hp200)) / Energy(kick)),
+                Db(Energy(Filter(kick, attack)) / Energy(kick)));
+  }
   std::printf("\n");
   if (!lead.empty() && !pads.empty())
     std::printf("         alone: lead %.1f LUFS, pads %.1f LUFS, snare %.1f LUFS\n", Loudness(lead),
