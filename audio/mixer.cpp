@@ -1,6 +1,7 @@
 #include "audio/mixer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <libopenmpt/libopenmpt.hpp>
 
 namespace {
@@ -8,6 +9,15 @@ namespace {
 // through the last row of the end position frames are read one by one, so the
 // section ends on the exact frame.
 constexpr size_t kChunkFrames = 64;
+
+// Stateless, so a section sounds the same whatever played before it.
+float Limit(float x) {
+  const float level = std::fabs(x);
+  if (!(level > AudioMixer::kLimitFrom)) return x;
+  constexpr float kRoom = AudioMixer::kCeiling - AudioMixer::kLimitFrom;
+  return std::copysign(
+      AudioMixer::kLimitFrom + kRoom * std::tanh((level - AudioMixer::kLimitFrom) / kRoom), x);
+}
 }  // namespace
 
 void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& section) {
@@ -155,8 +165,8 @@ void AudioMixer::Smooth(float* out, size_t frames) {
       for (int c = 0; c < kChannels; ++c) frame[c] += step_[c] * weight;
     }
     for (int c = 0; c < kChannels; ++c) {
-      frame[c] = std::clamp(frame[c], -1.0f, 1.0f);
-      last_[c] = frame[c];
+      last_[c] = frame[c];  // jumps are smoothed before the limit, in the plain sum
+      frame[c] = Limit(frame[c]);
     }
   }
   // A jump on the frame after this block is smoothed at the start of the next.

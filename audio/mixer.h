@@ -26,6 +26,12 @@ class AudioMixer {
   static constexpr int kChannels = 2;
   // The effects sit a little above the music.
   static constexpr float kEffectGain = 0.6f;
+  // The output passes unchanged up to kLimitFrom (-3.1 dBFS); louder sums, an
+  // effect over a loud bar, bend smoothly towards kCeiling (-1.5 dBFS, so that
+  // even between samples the sound stays under -1 dBFS) and never
+  // reach it, so nothing clips on the way to the device.
+  static constexpr float kLimitFrom = 0.7f;
+  static constexpr float kCeiling = 0.84f;
 
   explicit AudioMixer(int rate) : rate_(rate) {}
   int Rate() const { return rate_; }
