@@ -69,11 +69,11 @@ void AudioMixer::TakeMusic(float* out, size_t frames) {
         std::fill(out + done * kChannels, out + frames * kChannels, 0.0f);
         return;
       }
-      std::fill(ahead_.begin(), ahead_.end(), 0.0f);
+      std::fill_n(ahead_.begin(), aheadFrames_ * kChannels, 0.0f);
       markCount_ = nextMark_ = 0;
-      RenderMusic(ahead_.data(), kAheadFrames);
+      RenderMusic(ahead_.data(), aheadFrames_);
       aheadPos_ = 0;
-      aheadEnd_ = kAheadFrames;
+      aheadEnd_ = aheadFrames_;
     }
     const size_t n = std::min(frames - done, aheadEnd_ - aheadPos_);
     std::copy_n(ahead_.data() + aheadPos_ * kChannels, n * kChannels, out + done * kChannels);

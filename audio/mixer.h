@@ -8,6 +8,7 @@
 // callback would need a second lock and a hand-off buffer with its own latency.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +34,16 @@ class AudioMixer {
   static constexpr float kLimitFrom = 0.7f;
   static constexpr float kCeiling = 0.84f;
 
-  explicit AudioMixer(int rate) : rate_(rate) {}
+  // The music is rendered ahead of the output in slices of this many frames:
+  // the player then runs a few times a second with its code and data still
+  // in cache, rather than once a device block with both evicted, which costs
+  // it three times as much. A command discards what lies ahead, so it is
+  // heard from the next block on, as before. A tool that reads the player's
+  // row between blocks sets ahead to its block size, so the row read is the
+  // one heard next.
+  static constexpr size_t kAheadFrames = 8192;
+  explicit AudioMixer(int rate, size_t ahead = kAheadFrames)
+      : rate_(rate), aheadFrames_(std::clamp<size_t>(ahead, 1, kAheadFrames)) {}
   int Rate() const { return rate_; }
 
   // Plays song positions start..end of the module from the start of start,
@@ -59,12 +69,6 @@ class AudioMixer {
   void Render(float* out, size_t frames) noexcept;
 
  private:
-  // The music is rendered ahead of the output in slices of this many frames:
-  // the player then runs a few times a second with its code and data still
-  // in cache, rather than once a device block with both evicted, which costs
-  // it three times as much. A command discards what lies ahead, so it is
-  // heard from the next block on, as before.
-  static constexpr size_t kAheadFrames = 8192;
   // Where, inside the music rendered ahead, the position heard changes, and
   // whether the output jumps there (a loop, the end).
   struct Mark {
@@ -86,6 +90,7 @@ class AudioMixer {
   void Smooth(float* out, size_t frames);
 
   int rate_;
+  size_t aheadFrames_;
   openmpt::module* music_ = nullptr;
   ModuleSection section_;
   int32_t lastRowOfEnd_ = 0;
