@@ -5,11 +5,12 @@
 #   play: only what building and playing the game need (scripts/play.sh)
 #   no argument: that, and what the tests, benchmarks and scripts need
 set -euo pipefail
-packages=(build-essential cmake pkg-config libsdl2-dev libopenmpt-dev zlib1g-dev)
+packages=(build-essential cmake pkg-config libsdl2-dev libopenmpt-dev zlib1g-dev
+          libx11-dev)
 if [ "${1:-}" != play ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev
-             xvfb xdotool imagemagick fonts-dejavu-core x11-utils libx11-dev sox
-             file lintian appstream desktop-file-utils)
+             xvfb xdotool imagemagick fonts-dejavu-core x11-utils sox
+             file lintian appstream desktop-file-utils weston)
 fi
 missing=()
 for p in "${packages[@]}"; do
