@@ -54,6 +54,7 @@ uint32_t MixerModulePlayer::LoadModule(const char* path) {
   // Parsed here, outside the lock: the callback goes on meanwhile.
   free->module = LoadModuleFile(path);
   if (!free->module) return 0;
+  free->orders = free->module->get_num_orders();
   free->handle = NextHandle();
   return free->handle;
 }
@@ -62,13 +63,26 @@ uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, in
                                               int32_t restart, bool loop) {
   Slot* slot = Find(module);
   if (slot == nullptr) return 0;
-  // Even reading the order list races with the callback rendering the module.
-  Locked locked(lock_);
-  const int32_t last = slot->module->get_num_orders() - 1;
+  const int32_t last = slot->orders - 1;
   if (start < 0 || start > last || end < start || restart < 0 || restart > last) return 0;
   const ModuleSection section{start, end < last ? end : last, restart, loop};
-  mixer_.StartSection(*slot->module, section);
-  playing_ = mixer_.Music() != nullptr ? NextHandle() : 0;
+  // The seek to the start can take long (a song full of pattern loops), so
+  // it runs outside the lock; the callback must let go of the module first.
+  {
+    Locked locked(lock_);
+    if (mixer_.Music() == slot->module.get()) {
+      mixer_.StopSection();
+      playing_ = 0;
+    }
+  }
+  PreparedSection prepared;
+  if (!AudioMixer::Prepare(*slot->module, section, prepared)) {
+    Silence();
+    return 0;
+  }
+  Locked locked(lock_);
+  mixer_.StartPrepared(*slot->module, prepared);
+  playing_ = NextHandle();
   return playing_;
 }
 

@@ -1,6 +1,7 @@
 // The module-player layer and the effect output over an AudioMixer. Commands
-// come from the game thread and reach the mixer under the device lock; loading
-// and converting happen outside it, so the callback never waits for them.
+// come from the game thread and reach the mixer under the device lock;
+// loading, converting and the seek to a section's start happen outside it, so
+// the callback never waits for them.
 #pragma once
 
 #include <array>
@@ -54,6 +55,7 @@ class MixerModulePlayer : public ModulePlayer {
   struct Slot {
     uint32_t handle = 0;
     std::unique_ptr<openmpt::module> module;
+    int32_t orders = 0;  // read once: the callback may be rendering the module later
   };
   Slot* Find(uint32_t handle);
   void Silence();
