@@ -1,6 +1,8 @@
 #include "audio/mixer_audio.h"
 
+#include <chrono>
 #include <libopenmpt/libopenmpt.hpp>
+#include <system_error>
 
 #include "audio/module_file.h"
 #include "audio/wave_image.h"
@@ -23,6 +25,12 @@ MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, AudioLock& lock)
 
 MixerModulePlayer::~MixerModulePlayer() {
   Close();
+  {
+    std::lock_guard<std::mutex> guard(requestMutex_);
+    quit_ = true;
+  }
+  requestChanged_.notify_all();
+  if (preparer_.joinable()) preparer_.join();
 }
 
 MixerModulePlayer::Slot* MixerModulePlayer::Find(uint32_t handle) {
@@ -55,6 +63,12 @@ uint32_t MixerModulePlayer::LoadModule(const char* path) {
   free->module = LoadModuleFile(path);
   if (!free->module) return 0;
   free->orders = free->module->get_num_orders();
+  // The farthest seek tells how long section starts take.
+  const auto before = std::chrono::steady_clock::now();
+  PreparedSection farthest;
+  const ModuleSection last{free->orders - 1, free->orders - 1, free->orders - 1, false};
+  AudioMixer::Prepare(*free->module, last, farthest);
+  free->slowSeek = std::chrono::steady_clock::now() - before > std::chrono::milliseconds(kSlowSeekMs);
   free->handle = NextHandle();
   return free->handle;
 }
@@ -66,8 +80,16 @@ uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, in
   const int32_t last = slot->orders - 1;
   if (start < 0 || start > last || end < start || restart < 0 || restart > last) return 0;
   const ModuleSection section{start, end < last ? end : last, restart, loop};
-  // The seek to the start can take long (a song full of pattern loops), so
-  // it runs outside the lock; the callback must let go of the module first.
+  // The seek to the start can take long, so it runs outside the lock; the
+  // callback must let go of the module first.
+  if (slot->slowSeek) {
+    Request request{slot, {section, 0, 0}, 0};
+    Locked locked(lock_);
+    if (mixer_.Music() == slot->module.get()) mixer_.StopSection();
+    request.handle = playing_ = NextHandle();
+    if (PrepareElsewhere(request)) return playing_;
+    playing_ = 0;
+  }
   {
     Locked locked(lock_);
     if (mixer_.Music() == slot->module.get()) {
@@ -86,6 +108,47 @@ uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, in
   return playing_;
 }
 
+bool MixerModulePlayer::PrepareElsewhere(const Request& request) {
+  std::lock_guard<std::mutex> guard(requestMutex_);
+  if (!preparer_.joinable()) {
+    try {
+      preparer_ = std::thread(&MixerModulePlayer::PrepareLoop, this);
+    } catch (const std::system_error&) {
+      return false;
+    }
+  }
+  request_ = request;  // an older start not yet begun is dropped
+  requestChanged_.notify_all();
+  return true;
+}
+
+void MixerModulePlayer::PrepareLoop() {
+  std::unique_lock<std::mutex> guard(requestMutex_);
+  for (;;) {
+    requestChanged_.wait(guard, [this] { return quit_ || request_.has_value(); });
+    if (quit_) return;
+    Request r = *request_;
+    request_.reset();
+    busy_ = r.slot;
+    guard.unlock();
+    const bool ready = AudioMixer::Prepare(*r.slot->module, r.prepared.section, r.prepared);
+    {
+      // A stop or a newer start since the request makes it stale.
+      Locked locked(lock_);
+      if (ready && playing_ == r.handle) mixer_.StartPrepared(*r.slot->module, r.prepared);
+    }
+    guard.lock();
+    busy_ = nullptr;
+    requestChanged_.notify_all();
+  }
+}
+
+void MixerModulePlayer::Release(Slot& slot) {
+  std::unique_lock<std::mutex> guard(requestMutex_);
+  if (request_ && request_->slot == &slot) request_.reset();
+  requestChanged_.wait(guard, [&] { return busy_ != &slot; });
+}
+
 bool MixerModulePlayer::StopModule(uint32_t playHandle) {
   if (playHandle == 0 || playHandle != playing_) return false;
   Silence();
@@ -95,6 +158,7 @@ bool MixerModulePlayer::StopModule(uint32_t playHandle) {
 bool MixerModulePlayer::FreeModule(uint32_t module) {
   Slot* slot = Find(module);
   if (slot == nullptr) return false;
+  Release(*slot);
   std::unique_ptr<openmpt::module> gone;
   {
     Locked locked(lock_);

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <libopenmpt/libopenmpt.hpp>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -318,6 +319,45 @@ TEST(MusicLayer, ShutsDownWithAndWithoutAModule) {
   for (size_t i = 2 * 200; i < after.size(); ++i) ASSERT_EQ(after[i], 0.0f);
 }
 
+// A silent module of 20 positions whose patterns loop on 32 channels,
+// each channel over a different stretch: every seek replays the loops.
+std::string LoopingModule() {
+  constexpr int kPatterns = 20, kRows = 200, kChannels = 32;
+  std::string b(0xC0, '\0');
+  b.replace(0, 4, "IMPM");
+  PutLE(b, 0x20, kPatterns + 1, 2);  // orders
+  PutLE(b, 0x26, kPatterns, 2);
+  PutLE(b, 0x28, 0x214, 2);
+  PutLE(b, 0x2A, 0x214, 2);
+  PutLE(b, 0x2C, 9, 2);
+  PutLE(b, 0x30, 0x7D063080, 4);  // volumes, speed, tempo
+  b[0x34] = static_cast<char>(128);
+  for (size_t i = 0; i < 64; ++i) b[0x40 + i] = 32, b[0x80 + i] = 64;
+  for (int i = 0; i < kPatterns; ++i) b += static_cast<char>(i);
+  b += static_cast<char>(255);
+  std::string rows;
+  for (int r = 0; r < kRows; ++r) {
+    for (int c = 0; c < kChannels; ++c) {
+      // Loop start on the first row, loop back 15 times from a row of its own.
+      if (r == 0 || r == kRows - 1 - 3 * c) {
+        rows += {static_cast<char>((c + 1) | 0x80), 0x08, 19, static_cast<char>(r == 0 ? 0xB0 : 0xBF)};
+      }
+    }
+    rows += '\0';
+  }
+  std::string pattern(8, '\0');
+  PutLE(pattern, 0, static_cast<uint32_t>(rows.size()), 2);
+  PutLE(pattern, 2, kRows, 2);
+  pattern += rows;
+  const size_t first = b.size() + 4 * kPatterns;
+  for (int i = 0; i < kPatterns; ++i) {
+    b += std::string(4, '\0');
+    PutLE(b, b.size() - 4, static_cast<uint32_t>(first + i * pattern.size()), 4);
+  }
+  for (int i = 0; i < kPatterns; ++i) b += pattern;
+  return b;
+}
+
 // A few bytes that unpack to 2 GiB; a 1 GiB sample inside a packed image.
 const std::string kPackedBomb = Packed("", 0x7FFFFFF0);
 const std::string kSampleBomb = Packed(OneSampleModule((1u << 28) - 1), (1u << 30) + 0x200);
@@ -437,6 +477,56 @@ TEST(MusicLayer, APipeSwappedInForTheFileNeverBlocks) {
   }
   loader.join();
   std::filesystem::remove_all(dir);
+}
+
+// A module whose seeks are slow has its section starts prepared on a thread
+// of its own, where neither the game nor the callback waits for them; a stop
+// or a newer start made meanwhile wins over a start still being prepared.
+TEST(MusicLayer, SlowSeekingSectionsStartWithoutHoldingTheCaller) {
+  struct MutexLock : AudioLock {
+    void Lock() override { m.lock(); }
+    void Unlock() override { m.unlock(); }
+    std::mutex m;
+  };
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("kestrane_loops_" + std::to_string(::getpid()) + ".snd"))
+                               .string();
+  std::ofstream(path, std::ios::binary) << LoopingModule();
+  AudioMixer mixer(11025);
+  MutexLock lock;
+  MixerModulePlayer player(mixer, lock);
+  const uint32_t module = player.LoadModule(path.c_str());
+  std::filesystem::remove(path);
+  ASSERT_NE(module, 0u);
+  auto position = [&] {
+    std::lock_guard<std::mutex> guard(lock.m);
+    return mixer.CurrentPosition();
+  };
+  // Waits for the position; when want is -1, for longer than a seek takes,
+  // watching that nothing starts.
+  auto settle = [&](int want) {
+    const auto end = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(want < 0 ? 500 : 30000);
+    while (std::chrono::steady_clock::now() < end) {
+      const int now = position();
+      if (want < 0 ? now != -1 : now == want) return now;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return position();
+  };
+
+  EXPECT_NE(player.PlayModuleSection(module, 10, 19, 12, true), 0u);
+  EXPECT_EQ(settle(10), 10);
+  const uint32_t stopped = player.PlayModuleSection(module, 0, 8, 1, true);
+  EXPECT_EQ(mixer.Music(), nullptr);  // the section playing before is silenced at once
+  EXPECT_TRUE(player.StopModule(stopped));
+  EXPECT_EQ(settle(-1), -1);
+  player.PlayModuleSection(module, 0, 8, 1, true);
+  player.PlayModuleSection(module, 9, 9, 9, false);
+  EXPECT_EQ(settle(9), 9);
+  player.PlayModuleSection(module, 12, 19, 12, true);
+  EXPECT_TRUE(player.FreeModule(module));  // waits for the start being prepared
+  EXPECT_EQ(position(), -1);
 }
 
 // The music operations of the game, over a player that records its calls.
