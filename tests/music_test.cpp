@@ -70,19 +70,27 @@ std::string Packed(const std::string& payload, uint32_t declared) {
   return b + pieces + payload + std::string(16, '\0');
 }
 
-// A module of one order and one sample of `frames` 16-bit stereo frames,
-// whose data is said to follow the sample's header.
-std::string OneSampleModule(uint32_t frames) {
-  std::string b(0xC0 + 2 + 4 + 0x50, '\0');
+// The fixed header of a module with these counts: default volumes, speed
+// and tempo, every channel centred; the order list comes next.
+std::string ModuleHeader(uint32_t orders, uint32_t samples, uint32_t patterns) {
+  std::string b(0xC0, '\0');
   b.replace(0, 4, "IMPM");
-  PutLE(b, 0x20, 2, 2);  // orders
-  PutLE(b, 0x24, 1, 2);  // samples
+  PutLE(b, 0x20, orders, 2);
+  PutLE(b, 0x24, samples, 2);
+  PutLE(b, 0x26, patterns, 2);
   PutLE(b, 0x28, 0x214, 2);
   PutLE(b, 0x2A, 0x214, 2);
   PutLE(b, 0x2C, 9, 2);
   PutLE(b, 0x30, 0x7D063080, 4);  // volumes, speed, tempo
   b[0x34] = static_cast<char>(128);
   for (size_t i = 0; i < 64; ++i) b[0x40 + i] = 32, b[0x80 + i] = 64;
+  return b;
+}
+
+// A module of one order and one sample of `frames` 16-bit stereo frames,
+// whose data is said to follow the sample's header.
+std::string OneSampleModule(uint32_t frames) {
+  std::string b = ModuleHeader(2, 1, 0) + std::string(2 + 4 + 0x50, '\0');
   b[0xC1] = static_cast<char>(255);
   const size_t header = 0xC6;
   PutLE(b, 0xC2, header, 4);
@@ -94,6 +102,36 @@ std::string OneSampleModule(uint32_t frames) {
   PutLE(b, header + 0x30, frames, 4);
   PutLE(b, header + 0x3C, 8363, 4);
   PutLE(b, header + 0x48, static_cast<uint32_t>(b.size()), 4);
+  return b;
+}
+
+// A silent module of 20 positions whose patterns loop on 32 channels,
+// each channel over a different stretch: every seek replays the loops.
+std::string LoopingModule() {
+  constexpr int kPatterns = 20, kRows = 200, kChannels = 32;
+  std::string b = ModuleHeader(kPatterns + 1, 0, kPatterns);
+  for (int i = 0; i < kPatterns; ++i) b += static_cast<char>(i);
+  b += static_cast<char>(255);
+  std::string rows;
+  for (int r = 0; r < kRows; ++r) {
+    for (int c = 0; c < kChannels; ++c) {
+      // Loop start on the first row, loop back 15 times from a row of its own.
+      if (r == 0 || r == kRows - 1 - 3 * c) {
+        rows += {static_cast<char>((c + 1) | 0x80), 0x08, 19, static_cast<char>(r == 0 ? 0xB0 : 0xBF)};
+      }
+    }
+    rows += '\0';
+  }
+  std::string pattern(8, '\0');
+  PutLE(pattern, 0, static_cast<uint32_t>(rows.size()), 2);
+  PutLE(pattern, 2, kRows, 2);
+  pattern += rows;
+  const size_t first = b.size() + 4 * kPatterns;
+  for (int i = 0; i < kPatterns; ++i) {
+    b += std::string(4, '\0');
+    PutLE(b, b.size() - 4, static_cast<uint32_t>(first + i * pattern.size()), 4);
+  }
+  for (int i = 0; i < kPatterns; ++i) b += pattern;
   return b;
 }
 
@@ -317,45 +355,6 @@ TEST(MusicLayer, ShutsDownWithAndWithoutAModule) {
   EXPECT_EQ(l.mixer.Music(), nullptr);
   const std::vector<float> after = l.Render(0.1);
   for (size_t i = 2 * 200; i < after.size(); ++i) ASSERT_EQ(after[i], 0.0f);
-}
-
-// A silent module of 20 positions whose patterns loop on 32 channels,
-// each channel over a different stretch: every seek replays the loops.
-std::string LoopingModule() {
-  constexpr int kPatterns = 20, kRows = 200, kChannels = 32;
-  std::string b(0xC0, '\0');
-  b.replace(0, 4, "IMPM");
-  PutLE(b, 0x20, kPatterns + 1, 2);  // orders
-  PutLE(b, 0x26, kPatterns, 2);
-  PutLE(b, 0x28, 0x214, 2);
-  PutLE(b, 0x2A, 0x214, 2);
-  PutLE(b, 0x2C, 9, 2);
-  PutLE(b, 0x30, 0x7D063080, 4);  // volumes, speed, tempo
-  b[0x34] = static_cast<char>(128);
-  for (size_t i = 0; i < 64; ++i) b[0x40 + i] = 32, b[0x80 + i] = 64;
-  for (int i = 0; i < kPatterns; ++i) b += static_cast<char>(i);
-  b += static_cast<char>(255);
-  std::string rows;
-  for (int r = 0; r < kRows; ++r) {
-    for (int c = 0; c < kChannels; ++c) {
-      // Loop start on the first row, loop back 15 times from a row of its own.
-      if (r == 0 || r == kRows - 1 - 3 * c) {
-        rows += {static_cast<char>((c + 1) | 0x80), 0x08, 19, static_cast<char>(r == 0 ? 0xB0 : 0xBF)};
-      }
-    }
-    rows += '\0';
-  }
-  std::string pattern(8, '\0');
-  PutLE(pattern, 0, static_cast<uint32_t>(rows.size()), 2);
-  PutLE(pattern, 2, kRows, 2);
-  pattern += rows;
-  const size_t first = b.size() + 4 * kPatterns;
-  for (int i = 0; i < kPatterns; ++i) {
-    b += std::string(4, '\0');
-    PutLE(b, b.size() - 4, static_cast<uint32_t>(first + i * pattern.size()), 4);
-  }
-  for (int i = 0; i < kPatterns; ++i) b += pattern;
-  return b;
 }
 
 // A few bytes that unpack to 2 GiB; a 1 GiB sample inside a packed image.
