@@ -18,7 +18,7 @@ constexpr size_t kMaxModuleMemory = 48u << 20;
 // Called by the module player when the game loads its music. The module in
 // the file, set up to be played by AudioMixer; null when the file is missing,
 // not a regular file, too large, not a module, or would need more memory than
-// kMaxModuleMemory (a sample that alone would is left out instead). Never
-// blocks on what it opens, never throws and writes no message. Linux bounds
-// the memory; elsewhere only the file size is bounded.
+// kMaxModuleMemory to load (a sample the library cannot fit in it is left
+// out of the module instead). Never blocks on what it opens, never throws and
+// writes no message. Linux bounds the memory; elsewhere only the file size.
 std::unique_ptr<openmpt::module> LoadModuleFile(const char* path);
