@@ -38,8 +38,9 @@ class NoAudioLock : public AudioLock {
 class MixerModulePlayer : public ModulePlayer {
  public:
   static constexpr int kMaxModules = 4;
-  // A seek to the module's last position slower than this, timed when the
-  // module is loaded, makes its section starts run on their own thread.
+  // A seek to the module's last position taking more processor time than
+  // this, timed when the module is loaded, makes its section starts run on
+  // their own thread.
   static constexpr int kSlowSeekMs = 10;
 
   MixerModulePlayer(AudioMixer& mixer, AudioLock& lock);
