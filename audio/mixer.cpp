@@ -20,19 +20,36 @@ float Limit(float x) {
 }
 }  // namespace
 
-void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& section) {
-  jumpPending_ = true;
-  music_ = &module;
-  section_ = section;
+bool AudioMixer::Prepare(openmpt::module& module, const ModuleSection& section,
+                         PreparedSection& prepared) {
   try {
-    lastRowOfEnd_ = module.get_pattern_num_rows(module.get_order_pattern(section.end)) - 1;
+    prepared.section = section;
+    prepared.lastRowOfEnd = module.get_pattern_num_rows(module.get_order_pattern(section.end)) - 1;
     // Seeking straight to a later position lets the notes heard before it ring
     // on; passing through the song's start silences every channel first.
     module.set_position_order_row(0, 0);
     module.set_position_order_row(section.start, 0);
-    position_ = module.get_current_order();
-    DiscardAhead(position_);
+    prepared.position = module.get_current_order();
+    return true;
   } catch (...) {
+    return false;
+  }
+}
+
+void AudioMixer::StartPrepared(openmpt::module& module, const PreparedSection& prepared) {
+  jumpPending_ = true;
+  music_ = &module;
+  section_ = prepared.section;
+  lastRowOfEnd_ = prepared.lastRowOfEnd;
+  position_ = prepared.position;
+  DiscardAhead(position_);
+}
+
+void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& section) {
+  PreparedSection prepared;
+  if (Prepare(module, section, prepared)) {
+    StartPrepared(module, prepared);
+  } else {
     StopSection();
   }
 }
