@@ -19,10 +19,10 @@ constexpr int16_t VK_S = 83;
 struct Event {
   enum class Type { KeyDown, KeyUp, MouseMove, MouseDown, Close };
   Type type = Type::Close;
-  int16_t key = 0;     // virtual-key code, for key events
-  int16_t shift = 0;   // Shift/Ctrl/Alt state, for key and mouse events
-  int16_t button = 0;  // for mouse-down
-  float x = 0, y = 0;  // client coordinates, for mouse events
+  int16_t key = 0;    // virtual-key code, for key events
+  int16_t shift = 0;  // Shift/Ctrl/Alt state, for key and mouse events
+  int16_t button = 0; // for mouse-down
+  float x = 0, y = 0; // client coordinates, for mouse events
 };
 
 // The window system's side. SdlPlatform is the real one.
