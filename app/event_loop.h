@@ -34,7 +34,9 @@ class Platform {
   // Returns false when none came. Expose events are handled inside (the
   // platform shows the last presented canvas again) and never returned.
   virtual bool WaitEvent(Event& e, uint32_t timeoutMs) = 0;
-  virtual void Present(const Surface& canvas) = 0;
+  // Shows rows first to end - 1 of the canvas; the window keeps the rest.
+  virtual void PresentRows(const Surface& canvas, int first, int end) = 0;
+  void Present(const Surface& canvas) { PresentRows(canvas, 0, canvas.Height()); }
   virtual void OpenUrl(const char* url) = 0;
   virtual void SetCaption(const char* caption) = 0;
 };
@@ -56,7 +58,9 @@ class EventLoop : public Host {
   // Dispatches for ever; leaves only by ProgramExit from a handler.
   [[noreturn]] void Run();
 
-  void Present(const Surface& canvas) override { platform_.Present(canvas); }
+  void PresentRows(const Surface& canvas, int first, int end) override {
+    platform_.PresentRows(canvas, first, end);
+  }
   void SetTimerEnabled(TimerId id, bool enabled) override;
   bool TimerEnabled(TimerId id) const override { return timers_[Index(id)].enabled; }
   uint32_t Now() override { return platform_.Now(); }

@@ -470,11 +470,23 @@ void SdlPlatform::UpdateRows(int firstRow, int endRow) {
   if (SDL_UpdateWindowSurfaceRects(window_, &rows, 1) != 0) CannotShow("present failed");
 }
 
-void SdlPlatform::Present(const Surface& canvas) {
+void SdlPlatform::PresentRows(const Surface& canvas, int first, int end) {
   shown_ = &canvas;
   SDL_Surface* ws = WindowSurface();
-  CopyRows(canvas, ws, 0, canvas.Height());
-  UpdateRows(0, canvas.Height());
+  // Only the rows the caller drew go to the window system: on the title that
+  // is the banner's 17 rows, 50 times a second, not all 400. A surface of a
+  // new size (another output scale) holds nothing yet: every row.
+  if (ws != surface_ || ws->w != surfaceWidth_) {
+    surface_ = ws;
+    surfaceWidth_ = ws->w;
+    first = 0;
+    end = canvas.Height();
+  }
+  first = std::max(first, 0);
+  end = std::min({end, canvas.Height(), kHeight});
+  if (end <= first) return;
+  CopyRows(canvas, ws, first, end);
+  UpdateRows(first, end);
 }
 
 void SdlPlatform::OpenUrl(const char* url) { SDL_OpenURL(url); }

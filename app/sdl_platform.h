@@ -33,9 +33,10 @@ class SdlPlatform : public Platform {
 
   uint32_t Now() override;
   bool WaitEvent(Event& e, uint32_t timeoutMs) override;
-  // Shows the canvas. A window that cannot show it ends the program with one
-  // line on stderr and exit code 1 rather than play on unseen.
-  void Present(const Surface& canvas) override;
+  // Shows rows first to end - 1 of the canvas, enlarged. A window that cannot
+  // show them ends the program with one line on stderr and exit code 1
+  // rather than play on unseen.
+  void PresentRows(const Surface& canvas, int first, int end) override;
   void OpenUrl(const char* url) override;
   void SetCaption(const char* caption) override;
 
@@ -62,6 +63,8 @@ class SdlPlatform : public Platform {
   int mouseScale_ = 1;  // window coordinates per canvas pixel
   std::vector<uint32_t> wideRow_;  // one enlarged row, for surfaces of another format
   const Surface* shown_ = nullptr;  // the canvas presented last, shown again on expose
+  const SDL_Surface* surface_ = nullptr;  // the window surface presented to last
+  int surfaceWidth_ = 0;
 
   struct Controller {
     _SDL_GameController* pad = nullptr;

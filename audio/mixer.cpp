@@ -42,6 +42,7 @@ void AudioMixer::StartPrepared(openmpt::module& module, const PreparedSection& p
   section_ = prepared.section;
   lastRowOfEnd_ = prepared.lastRowOfEnd;
   position_ = prepared.position;
+  DiscardAhead(position_);
 }
 
 void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& section) {
@@ -54,13 +55,16 @@ void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& sect
 }
 
 void AudioMixer::StopSection() {
-  jumpPending_ = jumpPending_ || music_ != nullptr;
+  jumpPending_ = jumpPending_ || music_ != nullptr || aheadPos_ < aheadEnd_;
   music_ = nullptr;
   position_ = -1;
+  DiscardAhead(-1);
 }
 
-int32_t AudioMixer::CurrentPosition() const {
-  return music_ != nullptr ? position_ : -1;
+void AudioMixer::DiscardAhead(int32_t heard) {
+  aheadPos_ = aheadEnd_ = 0;
+  markCount_ = nextMark_ = 0;
+  heard_ = heard;
 }
 
 void AudioMixer::StartEffect(const float* samples, size_t count) {
@@ -74,21 +78,70 @@ void AudioMixer::StopEffect() {
   StartEffect(nullptr, 0);
 }
 
+void AudioMixer::TakeMusic(float* out, size_t frames) {
+  size_t done = 0;
+  while (done < frames) {
+    if (aheadPos_ == aheadEnd_) {
+      if (music_ == nullptr) {
+        std::fill(out + done * kChannels, out + frames * kChannels, 0.0f);
+        return;
+      }
+      std::fill_n(ahead_.begin(), aheadFrames_ * kChannels, 0.0f);
+      markCount_ = nextMark_ = 0;
+      RenderMusic(ahead_.data(), aheadFrames_);
+      aheadPos_ = 0;
+      aheadEnd_ = aheadFrames_;
+    }
+    const size_t n = std::min(frames - done, aheadEnd_ - aheadPos_);
+    std::copy_n(ahead_.data() + aheadPos_ * kChannels, n * kChannels, out + done * kChannels);
+    // A mark on the frame after this block takes effect on the next block's
+    // first frame, which is the same frame.
+    for (; nextMark_ < markCount_ && marks_[static_cast<size_t>(nextMark_)].frame <= aheadPos_ + n;
+         ++nextMark_) {
+      const Mark& m = marks_[static_cast<size_t>(nextMark_)];
+      heard_ = m.position;
+      if (m.jump) MarkJump(done + (m.frame - aheadPos_));
+    }
+    aheadPos_ += n;
+    done += n;
+  }
+}
+
+void AudioMixer::AddMark(size_t frame, int32_t position, bool jump) {
+  if (markCount_ < kMaxMarks) marks_[static_cast<size_t>(markCount_++)] = {frame, position, jump};
+}
+
+void AudioMixer::EndMusic(size_t frame) {
+  music_ = nullptr;
+  position_ = -1;
+  AddMark(frame, -1, true);
+}
+
 void AudioMixer::RenderMusic(float* out, size_t frames) {
   size_t done = 0;
+  try {
+    RenderMusicFrom(out, frames, done);
+  } catch (...) {
+    // What the failed read left unwritten is silent.
+    EndMusic(done);
+  }
+}
+
+void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
   while (done < frames && music_ != nullptr) {
     const bool lastRow = position_ == section_.end && music_->get_current_row() >= lastRowOfEnd_;
     const size_t want = lastRow ? 1 : std::min(kChunkFrames, frames - done);
     float* dst = out + done * kChannels;
     const size_t got = music_->read_interleaved_stereo(rate_, want, dst);
     if (got == 0) {  // the song ended outright
-      StopSection();
+      EndMusic(done);
       break;
     }
     const int32_t now = music_->get_current_order();
     const bool left = now != position_ &&
                       (position_ == section_.end || now < section_.start || now > section_.end);
     if (!left) {
+      if (now != position_) AddMark(done, now, false);
       position_ = now;
       done += got;
       continue;
@@ -98,14 +151,13 @@ void AudioMixer::RenderMusic(float* out, size_t frames) {
     dst[kChannels * (got - 1)] = 0;
     dst[kChannels * (got - 1) + 1] = 0;
     done += got - 1;
-    MarkJump(done);
     if (!section_.loop) {
-      music_ = nullptr;
-      position_ = -1;
+      EndMusic(done);
       break;
     }
     music_->set_position_order_row(section_.restart, 0);
     position_ = music_->get_current_order();
+    AddMark(done, position_, true);
   }
 }
 
@@ -140,16 +192,8 @@ void AudioMixer::Smooth(float* out, size_t frames) {
 }
 
 void AudioMixer::Render(float* out, size_t frames) noexcept {
-  std::fill(out, out + frames * kChannels, 0.0f);
   if (jumpPending_) MarkJump(0);
-  if (music_ != nullptr) {
-    try {
-      RenderMusic(out, frames);
-    } catch (...) {
-      // What the failed read left unwritten is silent.
-      StopSection();
-    }
-  }
+  TakeMusic(out, frames);
   for (size_t i = 0; i < frames && effectPos_ < effectCount_; ++i) {
     const float v = effect_[effectPos_++] * kEffectGain;
     out[kChannels * i] += v;

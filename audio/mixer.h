@@ -8,6 +8,7 @@
 // callback would need a second lock and a hand-off buffer with its own latency.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -40,7 +41,16 @@ class AudioMixer {
   static constexpr float kLimitFrom = 0.7f;
   static constexpr float kCeiling = 0.84f;
 
-  explicit AudioMixer(int rate) : rate_(rate) {}
+  // The music is rendered ahead of the output in slices of this many frames:
+  // the player then runs a few times a second with its code and data still
+  // in cache, rather than once a device block with both evicted, which costs
+  // it three times as much. A command discards what lies ahead, so it is
+  // heard from the next block on, as before. A tool that reads the player's
+  // row between blocks sets ahead to its block size, so the row read is the
+  // one heard next.
+  static constexpr size_t kAheadFrames = 8192;
+  explicit AudioMixer(int rate, size_t ahead = kAheadFrames)
+      : rate_(rate), aheadFrames_(std::clamp<size_t>(ahead, 1, kAheadFrames)) {}
   int Rate() const { return rate_; }
 
   // Plays song positions start..end of the module from the start of start,
@@ -57,10 +67,11 @@ class AudioMixer {
                       PreparedSection& prepared);
   void StartPrepared(openmpt::module& module, const PreparedSection& prepared);
   void StopSection();
-  // The module of the section playing, or null once it is stopped or over.
+  // The module of the section playing, or null once it is stopped or
+  // rendered to its end (which may be heard a little later).
   const openmpt::module* Music() const { return music_; }
   // The song position being heard, -1 when no section is playing.
-  int32_t CurrentPosition() const;
+  int32_t CurrentPosition() const { return heard_; }
 
   // Plays mono samples at the mixer's rate, cutting off the effect playing.
   // They must stay valid until the next StartEffect or StopEffect.
@@ -73,17 +84,37 @@ class AudioMixer {
   void Render(float* out, size_t frames) noexcept;
 
  private:
+  // Where, inside the music rendered ahead, the position heard changes, and
+  // whether the output jumps there (a loop, the end).
+  struct Mark {
+    size_t frame;
+    int32_t position;
+    bool jump;
+  };
+  static constexpr int kMaxMarks = 16;
+
+  void DiscardAhead(int32_t heard);
+  void TakeMusic(float* out, size_t frames);
   void RenderMusic(float* out, size_t frames);
+  void RenderMusicFrom(float* out, size_t frames, size_t& done);
+  void AddMark(size_t frame, int32_t position, bool jump);
+  void EndMusic(size_t frame);
   // Where the output jumps (a start, a stop, a loop, an effect cut), the step
   // from the frame before is faded out over a few milliseconds: no click.
   void MarkJump(size_t frame);
   void Smooth(float* out, size_t frames);
 
   int rate_;
+  size_t aheadFrames_;
   openmpt::module* music_ = nullptr;
   ModuleSection section_;
   int32_t lastRowOfEnd_ = 0;
-  int32_t position_ = -1;
+  int32_t position_ = -1;  // where rendering is, ahead of what is heard
+  int32_t heard_ = -1;
+  std::array<float, kAheadFrames * kChannels> ahead_{};
+  size_t aheadPos_ = 0, aheadEnd_ = 0;  // the frames rendered and not yet taken
+  std::array<Mark, kMaxMarks> marks_{};
+  int markCount_ = 0, nextMark_ = 0;
   const float* effect_ = nullptr;
   size_t effectCount_ = 0, effectPos_ = 0;
 

@@ -17,7 +17,7 @@ class NullPlatform : public Platform {
  public:
   uint32_t Now() override { return 0; }
   bool WaitEvent(Event&, uint32_t) override { return false; }
-  void Present(const Surface&) override {}
+  void PresentRows(const Surface&, int, int) override {}
   void OpenUrl(const char*) override {}
   void SetCaption(const char*) override {}
 };

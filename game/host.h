@@ -20,8 +20,12 @@ class Host {
  public:
   virtual ~Host() = default;
 
-  // Makes the window show the canvas as it is now.
-  virtual void Present(const Surface& canvas) = 0;
+  // Makes the window show the canvas as it is now, sending only rows first
+  // to end - 1: the caller drew nothing elsewhere since the last present.
+  // Every drawing call site presents at once, so it knows its rows.
+  virtual void PresentRows(const Surface& canvas, int first, int end) = 0;
+  // The same for every row: for a caller that drew all over.
+  void Present(const Surface& canvas) { PresentRows(canvas, 0, canvas.Height()); }
 
   // Switches a timer. Enabling an enabled timer changes nothing; the first
   // tick after enabling comes one interval later.

@@ -10,7 +10,7 @@ packages=(build-essential cmake pkg-config libsdl2-dev libopenmpt-dev zlib1g-dev
 if [ "${1:-}" != play ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev
              xvfb xdotool imagemagick fonts-dejavu-core x11-utils sox
-             file lintian appstream desktop-file-utils weston)
+             file lintian appstream desktop-file-utils weston python3)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -2,7 +2,10 @@
 // whole runs of the game play without a window and without waiting.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <string>
@@ -51,8 +54,22 @@ class ScriptedPlatform : public Platform {
     now += timeoutMs;
     return false;
   }
-  void Present(const Surface& canvas) override {
+  // Keeps what the window would show and fails the test when a caller
+  // changed a row it did not present: the window would show it stale.
+  void PresentRows(const Surface& canvas, int first, int end) override {
     ++presents;
+    if (shown.Width() != canvas.Width() || shown.Height() != canvas.Height()) shown = canvas;
+    for (int y = 0; y < canvas.Height(); ++y) {
+      const size_t bytes = static_cast<size_t>(canvas.Width()) * sizeof(uint32_t);
+      if (y >= first && y < end) {
+        std::memcpy(shown.Row(y), canvas.Row(y), bytes);
+      } else if (std::memcmp(shown.Row(y), canvas.Row(y), bytes) != 0) {
+        ADD_FAILURE() << "row " << y << " changed but only rows " << first << ".." << end - 1
+                      << " were presented";
+        shown = canvas;
+        break;
+      }
+    }
     if (onPresent) onPresent(canvas);
   }
   void OpenUrl(const char* url) override { urls.emplace_back(url); }
@@ -64,6 +81,7 @@ class ScriptedPlatform : public Platform {
   std::vector<std::string> urls;
   std::string caption;
   std::function<void(const Surface&)> onPresent;
+  Surface shown{0, 0};  // what the window shows
 
  private:
   std::deque<std::pair<uint32_t, Event>> script_;

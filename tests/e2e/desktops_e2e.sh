@@ -10,7 +10,7 @@ game=$1
 pictures=$2
 
 source "$(dirname "$0")/x_session.sh"
-require_tools Xvfb xdotool import convert compare xwininfo xprop weston
+require_tools Xvfb xdotool import convert compare xwininfo xprop weston python3 ipcs
 
 mkdir "$work/bin"
 cat >"$work/bin/xdg-open" <<EOF
@@ -59,6 +59,7 @@ for scale in 2 3; do
   xdotool mousemove --window "$window" $((133 * scale)) $((57 * scale))
   link_lit() { [ "$(link_rows)" != "$unlit" ]; }
   wait_for 3 link_lit || fail "scale $scale: the link did not light under the pointer"
+  wait_for 3 shows_what_was_drawn || fail "scale $scale: the window is not what was drawn"
   rm -f "$work/opened"
   xdotool click 1
   opened() { [ -s "$work/opened" ]; }

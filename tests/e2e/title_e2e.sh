@@ -11,7 +11,7 @@ pictures=$2
 close_window=${3:-}
 
 source "$(dirname "$0")/x_session.sh"
-require_tools Xvfb xdotool import convert xwininfo
+require_tools Xvfb xdotool import convert xwininfo python3 ipcs
 [ -x "$close_window" ] || skip "the close_window helper was not built (libx11-dev missing)"
 start_xvfb
 
@@ -48,9 +48,13 @@ wait_for 5 title_shown || fail "the title picture did not show"
 banner_1=$(window_rect 400x16+0+380)
 banner_moved() { [ "$(window_rect 400x16+0+380)" != "$banner_1" ]; }
 wait_for 3 banner_moved || fail "the banner along rows 380..395 does not move"
+# Only the rows that changed are presented, yet the window shows every row
+# as a present of the whole canvas would.
+wait_for 3 shows_what_was_drawn || fail "the title with its banner running is not what was drawn"
 
 tap space
 wait_for 5 play_shown || fail "Space did not start play (no status bar in the top rows)"
+wait_for 3 shows_what_was_drawn || fail "play is not what was drawn"
 
 tap Escape
 wait_for 5 title_shown || fail "Escape during play did not return to the title"

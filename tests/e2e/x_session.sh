@@ -89,3 +89,38 @@ expect_exit_0() {
   game_pid=""
   [ "$code" -eq 0 ] || fail "$1: exit code $code: $(cat "$work/game.log")"
 }
+
+# Whether the window shows exactly what the game drew into its window image,
+# the shared memory a present of the whole canvas would send: rows a present
+# left out show there. The game is stopped while both are read, so no present
+# falls in between; it may stop between a copy and its send, so poll this.
+shows_what_was_drawn() {
+  kill -STOP "$game_pid"
+  python3 - "$window" "$game_pid" <<'PYTHON'
+import ctypes, subprocess, sys
+window, pid = sys.argv[1], sys.argv[2]
+info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
+w, h = (int(info.split(k)[1].split()[0]) for k in ("Width:", "Height:"))
+libc = ctypes.CDLL(None)
+libc.shmat.restype = ctypes.c_void_p
+libc.shmat.argtypes = [ctypes.c_int, ctypes.c_void_p, ctypes.c_int]
+shown = subprocess.run(["import", "-window", window, "-depth", "8", "rgb:-"],
+                       capture_output=True).stdout
+for line in subprocess.run(["ipcs", "-m", "-p"], capture_output=True, text=True).stdout.splitlines():
+    f = line.split()
+    if len(f) < 3 or not f[0].isdigit() or f[2] != pid:
+        continue
+    addr = libc.shmat(int(f[0]), None, 0o10000)  # read only
+    if addr in (None, ctypes.c_void_p(-1).value):
+        continue
+    image = ctypes.string_at(addr, w * h * 4)  # 32-bit pixels, blue byte first
+    libc.shmdt(ctypes.c_void_p(addr))
+    drawn = bytearray(w * h * 3)
+    drawn[0::3], drawn[1::3], drawn[2::3] = image[2::4], image[1::4], image[0::4]
+    sys.exit(0 if shown == drawn else 1)
+sys.exit(1)
+PYTHON
+  local same=$?
+  kill -CONT "$game_pid"
+  return $same
+}

@@ -167,8 +167,10 @@ double SamplePeak(const Stereo& s) {
   return peak;
 }
 
+constexpr size_t kChunk = 32;
+
 struct Listener {
-  AudioMixer mixer{kRate};
+  AudioMixer mixer{kRate, kChunk};  // the row read between blocks is the one heard next
   NoAudioLock lock;
   MixerModulePlayer player{mixer, lock};
   MixerWaveOutput effects{mixer, lock};
@@ -181,7 +183,6 @@ struct Listener {
 template <typename F>
 Stereo RenderSection(Listener& g, const MusicSection& section, F atRow) {
   g.player.PlayModuleSection(g.module, section.start, section.end, section.restart, section.loop);
-  constexpr size_t kChunk = 32;
   Stereo out;
   int32_t lastOrder = -1, lastRow = -1;
   float block[2 * kChunk];
