@@ -4,7 +4,10 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsdl2-dev libopenmpt-dev
           libgtest-dev libgmock-dev libbenchmark-dev
-          xvfb xdotool imagemagick x11-utils libx11-dev sox)
+          xvfb xdotool imagemagick x11-utils libx11-dev sox
+          emscripten chromium dpkg-dev)
+# The browser test runs under node with npm; either may come from elsewhere.
+command -v npm >/dev/null || packages+=(nodejs npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -11,3 +11,11 @@ for preset in release asan; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+
+# The browser build in headless Chromium. Its first run also builds SDL2 and
+# libopenmpt for the browser (cached outside the tree, about a quarter of an
+# hour on two cores).
+echo "== web"
+site=$(scripts/web.sh --build | tail -n 1)
+npm ci --prefix tests/web --no-audit --no-fund --loglevel=error
+node tests/web/browser_test.mjs "$site" assets/data

@@ -85,6 +85,7 @@ fetch_source() {
   mkdir -p "$work"
   dir=$(find "$work" -maxdepth 1 -type d -name "$package-$version*" | head -n 1)
   if [ -z "$dir" ]; then
+    add_source_entry
     (cd "$work" && apt-get source -q "$package" >&2)
     dir=$(find "$work" -maxdepth 1 -type d -name "$package-$version*" | head -n 1)
   fi
@@ -144,11 +145,41 @@ build_openmpt() {
 }
 
 build_deps() {
-  add_source_entry
   build_sdl
   build_openmpt
 }
 
+build_game() {
+  cd "$root"
+  cmake --preset web -DKESTRANE_WEB_SDL2="$sdl_prefix" -DKESTRANE_WEB_OPENMPT="$openmpt_prefix" >&2
+  cmake --build --preset web -j "$jobs" >&2
+}
+
+# Serves the site folder on 127.0.0.1 (port KESTRANE_WEB_PORT, 8000 unless
+# set; 0 takes any free one) until interrupted.
+serve() {
+  exec python3 - "$1" "${KESTRANE_WEB_PORT:-8000}" <<'EOF'
+import functools, http.server, sys
+handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])
+handler.extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
+                          '.wasm': 'application/wasm', '.js': 'text/javascript'}
+server = http.server.ThreadingHTTPServer(('127.0.0.1', int(sys.argv[2])), handler)
+print(f'Kestrane in your browser: http://127.0.0.1:{server.server_port}/ (Ctrl-C stops)', flush=True)
+try:
+    server.serve_forever()
+except KeyboardInterrupt:
+    pass
+EOF
+}
+
+case "$mode" in
+  serve|--build|--deps) ;;
+  *) echo "usage: scripts/web.sh [--build | --deps]" >&2; exit 2 ;;
+esac
 install_missing
 build_deps
 [ "$mode" = --deps ] && exit 0
+build_game
+site=$root/build/web/site
+[ "$mode" = --build ] && { echo "$site"; exit 0; }
+serve "$site"
