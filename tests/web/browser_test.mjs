@@ -10,11 +10,12 @@ import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
-const [site, pictures, option, optionValue] = process.argv.slice(2);
-if (!site || !pictures) {
+const [siteArgument, pictures, option, optionValue] = process.argv.slice(2);
+if (!siteArgument || !pictures) {
   console.error('usage: node browser_test.mjs SITE-FOLDER PICTURE-FOLDER [--measure SECONDS]');
   process.exit(2);
 }
+const site = path.resolve(siteArgument);
 const measureSeconds = option === '--measure' ? Number(optionValue || 10) : 0;
 
 function fail(message) {
@@ -47,7 +48,7 @@ const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'applic
 const server = http.createServer((request, response) => {
   const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
   const file = path.join(site, name.endsWith('/') ? name + 'index.html' : name);
-  if (!file.startsWith(path.resolve(site)) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+  if (!file.startsWith(site + path.sep) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
     response.writeHead(404).end();
     return;
   }
@@ -68,7 +69,7 @@ const browser = await puppeteer.launch({
 
 const problems = [];
 function watch(page, where) {
-  page.on('console', (m) => { if (m.type() === 'error') problems.push(`${where} console: ${m.text()}`); });
+  page.on('console', (m) => { if (process.env.DEBUG) console.log(where, m.type(), m.text()); if (m.type() === 'error') problems.push(`${where} console: ${m.text()}`); });
   page.on('pageerror', (e) => problems.push(`${where} page error: ${e.message}`));
   page.on('requestfailed', (r) => problems.push(`${where} request failed: ${r.url()}`));
   page.on('response', (r) => { if (r.status() >= 400) problems.push(`${where} ${r.status()}: ${r.url()}`); });
