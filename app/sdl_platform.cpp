@@ -76,6 +76,9 @@ std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
   // In the browser the window is the page's canvas, always there.
   const bool explicitDriver = true;
   const char* display = nullptr;
+  // The game sleeps only in WaitEvent; SDL would also yield to the browser
+  // after every picture, in the middle of the game's own drawing.
+  SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
 #endif
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     error = std::string("cannot open the window system") +

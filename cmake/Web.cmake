@@ -26,7 +26,7 @@ function(kestrane_web_site target music)
   set(site ${CMAKE_BINARY_DIR}/site)
   set(library ${CMAKE_SOURCE_DIR}/web/library.js)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site}
-    LINK_DEPENDS "${music};${library}")
+    LINK_DEPENDS "${music};${library};${CMAKE_SOURCE_DIR}/web/asyncify-remove.txt")
   target_link_options(${target} PRIVATE
     -fexceptions
     # The timed pauses wait inside nested event loops; ASYNCIFY lets them
