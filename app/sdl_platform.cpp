@@ -142,11 +142,13 @@ bool SdlPlatform::WaitEvent(Event& e, uint32_t timeoutMs) {
 #ifdef __EMSCRIPTEN__
     // SDL's own wait would wake the page every millisecond. One sleep hands
     // the browser the time to the deadline (at most kWebWaitStepMs, so input
-    // is never left long); what came in meanwhile is taken when it ends.
+    // is never left long); what came in meanwhile is taken when it ends. It
+    // ends a millisecond past the deadline: waking a fraction of one early
+    // would cost a second, short sleep, which the browser stretches to 4 ms.
     constexpr uint32_t kWebWaitStepMs = 25;
     if (SDL_PollEvent(&ev) == 0) {
       if (left == 0) return false;
-      emscripten_sleep(left <= kWebWaitStepMs * 2 ? left : kWebWaitStepMs);
+      emscripten_sleep(left <= kWebWaitStepMs * 2 ? left + 1 : kWebWaitStepMs);
       continue;
     }
 #else
