@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #ifdef __EMSCRIPTEN__
@@ -44,11 +45,14 @@ int main(int, char**) {
   MainForm form(game);
   loop.SetHandlers(&form);
 
+  // No executable folder (its path too long, say): no music, never a file of
+  // the working directory.
   char* base = SDL_GetBasePath();
-  const std::string exeFolder = base != nullptr ? base : "./";
+  std::optional<std::string> exeFolder;
+  if (base != nullptr) exeFolder = base;
   SDL_free(base);
   try {
-    Form_Load(game, exeFolder);
+    Form_Load(game, exeFolder ? std::optional<std::string_view>(*exeFolder) : std::nullopt);
     platform->ShowWindow();
     loop.Run();
   } catch (const ProgramExit&) {

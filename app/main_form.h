@@ -1,6 +1,7 @@
 // The main window's life cycle and the wiring of its events to the handlers.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "app/event_loop.h"
@@ -8,8 +9,9 @@
 
 // Called once before the window is shown; ends on the finished title screen.
 // exeFolder is the folder holding the executable (with or without a trailing
-// separator), where the music file lies.
-void Form_Load(Game& g, std::string_view exeFolder);
+// separator), where the music file lies; none when it cannot be found, and
+// then the game plays without music.
+void Form_Load(Game& g, std::optional<std::string_view> exeFolder);
 
 // Called when the window is being closed (Escape on the title screen or the
 // window's close command): shuts the music down. The caller then ends the

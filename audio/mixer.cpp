@@ -1,6 +1,7 @@
 #include "audio/mixer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <libopenmpt/libopenmpt.hpp>
 
 namespace {
@@ -8,20 +9,46 @@ namespace {
 // through the last row of the end position frames are read one by one, so the
 // section ends on the exact frame.
 constexpr size_t kChunkFrames = 64;
+
+// Stateless, so a section sounds the same whatever played before it.
+float Limit(float x) {
+  const float level = std::fabs(x);
+  if (!(level > AudioMixer::kLimitFrom)) return x;
+  constexpr float kRoom = AudioMixer::kCeiling - AudioMixer::kLimitFrom;
+  return std::copysign(
+      AudioMixer::kLimitFrom + kRoom * std::tanh((level - AudioMixer::kLimitFrom) / kRoom), x);
+}
 }  // namespace
 
-void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& section) {
-  jumpPending_ = true;
-  music_ = &module;
-  section_ = section;
+bool AudioMixer::Prepare(openmpt::module& module, const ModuleSection& section,
+                         PreparedSection& prepared) {
   try {
-    lastRowOfEnd_ = module.get_pattern_num_rows(module.get_order_pattern(section.end)) - 1;
+    prepared.section = section;
+    prepared.lastRowOfEnd = module.get_pattern_num_rows(module.get_order_pattern(section.end)) - 1;
     // Seeking straight to a later position lets the notes heard before it ring
     // on; passing through the song's start silences every channel first.
     module.set_position_order_row(0, 0);
     module.set_position_order_row(section.start, 0);
-    position_ = module.get_current_order();
+    prepared.position = module.get_current_order();
+    return true;
   } catch (...) {
+    return false;
+  }
+}
+
+void AudioMixer::StartPrepared(openmpt::module& module, const PreparedSection& prepared) {
+  jumpPending_ = true;
+  music_ = &module;
+  section_ = prepared.section;
+  lastRowOfEnd_ = prepared.lastRowOfEnd;
+  position_ = prepared.position;
+}
+
+void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& section) {
+  PreparedSection prepared;
+  if (Prepare(module, section, prepared)) {
+    StartPrepared(module, prepared);
+  } else {
     StopSection();
   }
 }
@@ -103,8 +130,8 @@ void AudioMixer::Smooth(float* out, size_t frames) {
       for (int c = 0; c < kChannels; ++c) frame[c] += step_[c] * weight;
     }
     for (int c = 0; c < kChannels; ++c) {
-      frame[c] = std::clamp(frame[c], -1.0f, 1.0f);
-      last_[c] = frame[c];
+      last_[c] = frame[c];  // jumps are smoothed before the limit, in the plain sum
+      frame[c] = Limit(frame[c]);
     }
   }
   // A jump on the frame after this block is smoothed at the start of the next.

@@ -21,11 +21,24 @@ struct ModuleSection {
   bool loop = false;
 };
 
+// A module set at the start of a section, ready to be played.
+struct PreparedSection {
+  ModuleSection section;
+  int32_t lastRowOfEnd = 0;
+  int32_t position = 0;
+};
+
 class AudioMixer {
  public:
   static constexpr int kChannels = 2;
   // The effects sit a little above the music.
   static constexpr float kEffectGain = 0.6f;
+  // The output passes unchanged up to kLimitFrom (-3.1 dBFS); louder sums, an
+  // effect over a loud bar, bend smoothly towards kCeiling (-1.5 dBFS, so that
+  // even between samples the sound stays under -1 dBFS) and never
+  // reach it, so nothing clips on the way to the device.
+  static constexpr float kLimitFrom = 0.7f;
+  static constexpr float kCeiling = 0.84f;
 
   explicit AudioMixer(int rate) : rate_(rate) {}
   int Rate() const { return rate_; }
@@ -35,6 +48,14 @@ class AudioMixer {
   // The section must lie inside the module's order list. Replaces any section
   // playing; the module must outlive the section (StopSection).
   void StartSection(openmpt::module& module, const ModuleSection& section);
+  // StartSection in two steps, for a caller that takes the lock only for the
+  // second: Prepare seeks the module (slow for some modules) and touches no
+  // mixer state, so it may run while the mixer renders, as long as the
+  // module is not the one rendered; false when the module cannot be set
+  // there. StartPrepared then plays it at once.
+  static bool Prepare(openmpt::module& module, const ModuleSection& section,
+                      PreparedSection& prepared);
+  void StartPrepared(openmpt::module& module, const PreparedSection& prepared);
   void StopSection();
   // The module of the section playing, or null once it is stopped or over.
   const openmpt::module* Music() const { return music_; }

@@ -1,11 +1,26 @@
 #include "audio/mixer_audio.h"
 
+#include <chrono>
+#include <ctime>
 #include <libopenmpt/libopenmpt.hpp>
+#include <system_error>
 
 #include "audio/module_file.h"
 #include "audio/wave_image.h"
 
 namespace {
+// The processor time this thread has used: a seek's cost without the time
+// other programs held the processor meanwhile.
+std::chrono::nanoseconds ThreadTime() {
+#ifdef CLOCK_THREAD_CPUTIME_ID
+  timespec t{};
+  if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) == 0) {
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+  }
+#endif
+  return std::chrono::steady_clock::now().time_since_epoch();
+}
+
 class Locked {
  public:
   explicit Locked(AudioLock& lock) : lock_(lock) { lock_.Lock(); }
@@ -23,6 +38,12 @@ MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, AudioLock& lock)
 
 MixerModulePlayer::~MixerModulePlayer() {
   Close();
+  {
+    std::lock_guard<std::mutex> guard(requestMutex_);
+    quit_ = true;
+  }
+  requestChanged_.notify_all();
+  if (preparer_.joinable()) preparer_.join();
 }
 
 MixerModulePlayer::Slot* MixerModulePlayer::Find(uint32_t handle) {
@@ -54,6 +75,13 @@ uint32_t MixerModulePlayer::LoadModule(const char* path) {
   // Parsed here, outside the lock: the callback goes on meanwhile.
   free->module = LoadModuleFile(path);
   if (!free->module) return 0;
+  free->orders = free->module->get_num_orders();
+  // The farthest seek tells how long section starts take.
+  const auto before = ThreadTime();
+  PreparedSection farthest;
+  const ModuleSection last{free->orders - 1, free->orders - 1, free->orders - 1, false};
+  AudioMixer::Prepare(*free->module, last, farthest);
+  free->slowSeek = ThreadTime() - before > std::chrono::milliseconds(kSlowSeekMs);
   free->handle = NextHandle();
   return free->handle;
 }
@@ -62,14 +90,76 @@ uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, in
                                               int32_t restart, bool loop) {
   Slot* slot = Find(module);
   if (slot == nullptr) return 0;
-  // Even reading the order list races with the callback rendering the module.
-  Locked locked(lock_);
-  const int32_t last = slot->module->get_num_orders() - 1;
+  const int32_t last = slot->orders - 1;
   if (start < 0 || start > last || end < start || restart < 0 || restart > last) return 0;
   const ModuleSection section{start, end < last ? end : last, restart, loop};
-  mixer_.StartSection(*slot->module, section);
-  playing_ = mixer_.Music() != nullptr ? NextHandle() : 0;
+  // The seek to the start can take long, so it runs outside the lock; the
+  // callback must let go of the module first.
+  if (slot->slowSeek) {
+    Request request{slot, {section, 0, 0}, 0};
+    Locked locked(lock_);
+    if (mixer_.Music() == slot->module.get()) mixer_.StopSection();
+    request.handle = playing_ = NextHandle();
+    if (PrepareElsewhere(request)) return playing_;
+    playing_ = 0;
+  }
+  {
+    Locked locked(lock_);
+    if (mixer_.Music() == slot->module.get()) {
+      mixer_.StopSection();
+      playing_ = 0;
+    }
+  }
+  PreparedSection prepared;
+  if (!AudioMixer::Prepare(*slot->module, section, prepared)) {
+    Silence();
+    return 0;
+  }
+  Locked locked(lock_);
+  mixer_.StartPrepared(*slot->module, prepared);
+  playing_ = NextHandle();
   return playing_;
+}
+
+bool MixerModulePlayer::PrepareElsewhere(const Request& request) {
+  std::lock_guard<std::mutex> guard(requestMutex_);
+  if (!preparer_.joinable()) {
+    try {
+      preparer_ = std::thread(&MixerModulePlayer::PrepareLoop, this);
+    } catch (const std::system_error&) {
+      return false;
+    }
+  }
+  request_ = request;  // an older start not yet begun is dropped
+  requestChanged_.notify_all();
+  return true;
+}
+
+void MixerModulePlayer::PrepareLoop() {
+  std::unique_lock<std::mutex> guard(requestMutex_);
+  for (;;) {
+    requestChanged_.wait(guard, [this] { return quit_ || request_.has_value(); });
+    if (quit_) return;
+    Request r = *request_;
+    request_.reset();
+    busy_ = r.slot;
+    guard.unlock();
+    const bool ready = AudioMixer::Prepare(*r.slot->module, r.prepared.section, r.prepared);
+    {
+      // A stop or a newer start since the request makes it stale.
+      Locked locked(lock_);
+      if (ready && playing_ == r.handle) mixer_.StartPrepared(*r.slot->module, r.prepared);
+    }
+    guard.lock();
+    busy_ = nullptr;
+    requestChanged_.notify_all();
+  }
+}
+
+void MixerModulePlayer::Release(Slot& slot) {
+  std::unique_lock<std::mutex> guard(requestMutex_);
+  if (request_ && request_->slot == &slot) request_.reset();
+  requestChanged_.wait(guard, [&] { return busy_ != &slot; });
 }
 
 bool MixerModulePlayer::StopModule(uint32_t playHandle) {
@@ -81,6 +171,7 @@ bool MixerModulePlayer::StopModule(uint32_t playHandle) {
 bool MixerModulePlayer::FreeModule(uint32_t module) {
   Slot* slot = Find(module);
   if (slot == nullptr) return false;
+  Release(*slot);
   std::unique_ptr<openmpt::module> gone;
   {
     Locked locked(lock_);

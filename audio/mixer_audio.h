@@ -1,11 +1,16 @@
 // The module-player layer and the effect output over an AudioMixer. Commands
-// come from the game thread and reach the mixer under the device lock; loading
-// and converting happen outside it, so the callback never waits for them.
+// come from the game thread and reach the mixer under the device lock;
+// loading, converting and the seek to a section's start happen outside it, so
+// the callback never waits for them.
 #pragma once
 
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include "audio/mixer.h"
@@ -27,9 +32,16 @@ class NoAudioLock : public AudioLock {
   void Unlock() override {}
 };
 
+// Sections of a module whose seeks are slow (a song full of pattern loops)
+// start on a thread of their own: PlayModuleSection returns at once with the
+// play handle, and the section is heard once its start is reached.
 class MixerModulePlayer : public ModulePlayer {
  public:
   static constexpr int kMaxModules = 4;
+  // A seek to the module's last position taking more processor time than
+  // this, timed when the module is loaded, makes its section starts run on
+  // their own thread.
+  static constexpr int kSlowSeekMs = 10;
 
   MixerModulePlayer(AudioMixer& mixer, AudioLock& lock);
   ~MixerModulePlayer() override;
@@ -54,16 +66,39 @@ class MixerModulePlayer : public ModulePlayer {
   struct Slot {
     uint32_t handle = 0;
     std::unique_ptr<openmpt::module> module;
+    int32_t orders = 0;  // read once: the callback may be rendering the module later
+    bool slowSeek = false;
+  };
+  struct Request {
+    Slot* slot = nullptr;
+    PreparedSection prepared;
+    uint32_t handle = 0;
   };
   Slot* Find(uint32_t handle);
   void Silence();
   uint32_t NextHandle();
+  // Hands the section start to the preparing thread; false if it cannot run.
+  bool PrepareElsewhere(const Request& request);
+  void PrepareLoop();
+  // Returns once the preparing thread neither uses nor will use the slot.
+  void Release(Slot& slot);
 
   AudioMixer& mixer_;
   AudioLock& lock_;
   std::array<Slot, kMaxModules> slots_;
-  uint32_t playing_ = 0;  // the play handle of the section in the mixer
+  // The play handle of the section in the mixer, or being prepared for it.
+  // Written by the game thread under the lock; read there and, under the
+  // lock, by the preparing thread.
+  uint32_t playing_ = 0;
   uint32_t lastHandle_ = 0;
+
+  // Never held together with the audio lock by the preparing thread.
+  std::mutex requestMutex_;
+  std::condition_variable requestChanged_;
+  std::optional<Request> request_;  // the newest start still to prepare
+  Slot* busy_ = nullptr;            // the slot whose module is being sought
+  bool quit_ = false;
+  std::thread preparer_;
 };
 
 class MixerWaveOutput : public WaveOutput {

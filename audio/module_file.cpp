@@ -1,16 +1,26 @@
 #include "audio/module_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <libopenmpt/libopenmpt.hpp>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
+
 namespace {
 constexpr int kStereoSeparation = 50;
-constexpr int kGainMillibel = 300;
+// The music alone peaks under the mixer's limit (at about -4 dBFS), so the
+// limit only ever bends an effect over a loud bar.
+constexpr int kGainMillibel = 100;
 
 // ProTracker-style modules: channels from the tag at byte 1080, 0 if none.
 int ModChannels(const std::vector<char>& b) {
@@ -41,24 +51,85 @@ bool WholeIfMod(const std::vector<char>& b) {
   size += patterns * 64 * static_cast<size_t>(channels) * 4;
   return b.size() >= size;
 }
+
+// Opens first and checks what was opened, so nothing can be swapped in
+// between: the open does not wait for a writer (a pipe), and only a regular
+// file of a plausible size is read. Empty when there is nothing to play.
+std::vector<char> ReadModuleBytes(const char* path) {
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return {};
+  std::vector<char> bytes;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+      static_cast<unsigned long long>(st.st_size) <= kMaxModuleFileSize) {
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t got = 0;
+    while (got < bytes.size()) {
+      const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;  // cut short meanwhile: what was read is judged below
+      got += static_cast<size_t>(n);
+    }
+    bytes.resize(got);
+  }
+  ::close(fd);
+  return bytes;
+}
+
+// While it lives, the process may map no more than kMaxModuleMemory of data
+// beyond what it holds now. A few bytes can declare gigabytes (a packed
+// container's unpacked size, a sample's length) that the library would
+// allocate and zero-fill before finding nothing in them; past the budget its
+// allocations fail at once, and it gives up on the file or drops the sample.
+// The limit is the process's, so the budget leaves room for the other
+// threads, which allocate next to nothing.
+class MemoryBudget {
+ public:
+  MemoryBudget() {
+#ifdef __linux__
+    const long long held = DataBytes();
+    if (held < 0 || ::getrlimit(RLIMIT_DATA, &saved_) != 0) return;
+    const rlim_t limit = static_cast<rlim_t>(held) + kMaxModuleMemory;
+    if (saved_.rlim_cur != RLIM_INFINITY && saved_.rlim_cur <= limit) return;
+    rlimit bounded = saved_;
+    bounded.rlim_cur = std::min(limit, saved_.rlim_max);
+    active_ = ::setrlimit(RLIMIT_DATA, &bounded) == 0;
+#endif
+  }
+  ~MemoryBudget() {
+#ifdef __linux__
+    if (active_) ::setrlimit(RLIMIT_DATA, &saved_);
+#endif
+  }
+  MemoryBudget(const MemoryBudget&) = delete;
+  MemoryBudget& operator=(const MemoryBudget&) = delete;
+
+ private:
+#ifdef __linux__
+  // The private writable memory mapped now, as the limit counts it.
+  static long long DataBytes() {
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    if (status == nullptr) return -1;
+    long long kib = -1;
+    char line[128];
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+      if (std::sscanf(line, "VmData: %lld kB", &kib) == 1) break;
+    }
+    std::fclose(status);
+    return kib < 0 ? -1 : kib * 1024;
+  }
+  rlimit saved_{};
+  bool active_ = false;
+#endif
+};
 }  // namespace
 
 std::unique_ptr<openmpt::module> LoadModuleFile(const char* path) {
   if (path == nullptr || *path == '\0') return nullptr;
-  // Only a regular file: opening a pipe or a device could block for ever.
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return nullptr;
-  const auto size = std::filesystem::file_size(path, error);
-  if (error || size == 0 || size > kMaxModuleFileSize) return nullptr;
-  std::vector<char> bytes(static_cast<size_t>(size));
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return nullptr;
-  const size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
-  if (got == 0) return nullptr;
-  bytes.resize(got);
-  if (!WholeIfMod(bytes)) return nullptr;
+  const std::vector<char> bytes = ReadModuleBytes(path);
+  if (bytes.empty() || !WholeIfMod(bytes)) return nullptr;
   try {
+    const MemoryBudget budget;
     std::ostream quiet(nullptr);  // the library's load messages go nowhere
     auto module = std::make_unique<openmpt::module>(bytes, quiet);
     // The mixer owns the looping: the song must never end or fade by itself.

@@ -1,5 +1,6 @@
 // The SDL audio device: owns the device, the mixer that feeds it, the module
-// player and the effect output. The only audio code that calls SDL.
+// player and the effect output. With audio/sdl_resample.*, the only audio
+// code that calls SDL.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,9 @@
 #include "audio/wave_image.h"
 
 #include <cstring>
+#include <utility>
+
+#include "audio/sdl_resample.h"
 
 namespace {
 
@@ -63,27 +66,19 @@ void ConvertWave(const WaveInfo& info, int rate, std::vector<float>& out) {
   out.clear();
   if (info.frames == 0 || info.rate <= 0 || rate <= 0) return;
   const size_t frameBytes = static_cast<size_t>(info.channels * info.bits / 8);
-  auto sample = [&](size_t frame) {
+  std::vector<float> mono(info.frames);
+  for (size_t frame = 0; frame < info.frames; ++frame) {
     const uint8_t* p = info.data + frame * frameBytes;
     float sum = 0;
     for (int c = 0; c < info.channels; ++c) {
       sum += info.bits == 8 ? (static_cast<float>(p[c]) - 128.0f) / 128.0f
                             : static_cast<float>(static_cast<int16_t>(Le16(p + 2 * c))) / 32768.0f;
     }
-    return sum / static_cast<float>(info.channels);
-  };
-  const size_t count =
-      static_cast<size_t>((static_cast<uint64_t>(info.frames) * static_cast<uint64_t>(rate) +
-                           static_cast<uint64_t>(info.rate) - 1) /
-                          static_cast<uint64_t>(info.rate));
-  out.resize(count);
-  const double step = static_cast<double>(info.rate) / rate;
-  for (size_t j = 0; j < count; ++j) {
-    const double pos = static_cast<double>(j) * step;
-    const size_t i = static_cast<size_t>(pos);
-    const float frac = static_cast<float>(pos - static_cast<double>(i));
-    const float a = sample(i);
-    const float b = i + 1 < info.frames ? sample(i + 1) : a;
-    out[j] = a + (b - a) * frac;
+    mono[frame] = sum / static_cast<float>(info.channels);
+  }
+  if (info.rate == rate) {
+    out = std::move(mono);
+  } else {
+    ResampleMono(mono.data(), mono.size(), info.rate, rate, out);
   }
 }

@@ -1,5 +1,5 @@
 // Reading RIFF/WAVE images held in memory, and turning their sound into the
-// mixer's format. No SDL here, so it can be tested on its own.
+// mixer's format. SDL only behind the resampler (audio/sdl_resample.h).
 #pragma once
 
 #include <cstddef>
@@ -19,6 +19,8 @@ struct WaveInfo {
 // by the end of the image plays what is there.
 bool ParseWave(const uint8_t* image, size_t size, WaveInfo& info);
 
-// The sound as mono float samples in [-1, 1] at the given rate (linear
-// interpolation; fine for short effects).
+// The sound as mono float samples at the given rate, frames * rate / its rate
+// of them rounded up: [-1, 1] at its own rate, band-limited when resampled (a
+// little ringing may pass full scale). Empty when the resampler fails.
+// Called once per sound, ahead of play: it allocates.
 void ConvertWave(const WaveInfo& info, int rate, std::vector<float>& out);

@@ -7,5 +7,7 @@
 // picTitle on the canvas with a present and a 50 ms pause after each pass,
 // then restarts the banner and enables tmrScrollText. When Space in one of
 // the pauses has started a round, it stops after that pause and leaves the
-// window and the timers to the round.
+// window and the timers to the round. Called again while it runs (a round
+// started and ended in its pauses), it starts the running reveal over from
+// the first pass and returns at once.
 void ShowTitleScreen(Game& g);

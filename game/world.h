@@ -41,6 +41,9 @@ struct World {
   // True while DeathSequence runs, so a Space pressed in its pauses cannot
   // start a new game inside the dying one.
   bool DeathSequenceRunning = false;
+  // True while ShowTitleScreen reveals the title; TitleRevealAgain asks that
+  // reveal to start over, for a return to the title made inside its pauses.
+  bool TitleRevealRunning = false, TitleRevealAgain = false;
 
   // Title-screen web link.
   bool LinkHover = false, LinkDirty = false;

@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-build/contact-sheet.png}
 mkdir -p "$(dirname "$out")"
+# A font named by its file: ImageMagick's default one may not be installed.
+font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+[ -f "$font" ] || { echo "$font is missing (scripts/setup.sh installs it)" >&2; exit 1; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 i=0
@@ -18,7 +21,7 @@ for name in sprPlayer sprReacteur sprBullet sprBlow sprEnnemy0 sprEnnemy1 sprEnn
   [ "$zoom" -lt 1 ] && zoom=1
   convert "$file" -filter point -resize "$((zoom * 100))%" \
     -bordercolor '#404060' -border 2 \
-    -background '#202030' -fill white -gravity north -splice 0x16 \
+    -background '#202030' -font "$font" -fill white -gravity north -splice 0x16 \
     -annotate +0+1 "$name x$zoom" "$tmp/$(printf %02d $i).png"
   i=$((i + 1))
 done
@@ -28,7 +31,7 @@ cmake --build --preset release --target artpreview -j 2 >/dev/null
 build/release/tools/art/artpreview "$tmp/title.ppm" "$tmp/play.ppm"
 for scene in title play; do
   convert "$tmp/$scene.ppm" -filter point -resize 200% -bordercolor '#404060' -border 2 \
-    -background '#202030' -fill white -gravity north -splice 0x16 \
+    -background '#202030' -font "$font" -fill white -gravity north -splice 0x16 \
     -annotate +0+1 "$scene screen x2" "$tmp/$(printf %02d $i).png"
   i=$((i + 1))
 done

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Rebuilds the art generator and rewrites every picture in assets/data.
+# Rebuilds the art generator and rewrites every picture in assets/data and
+# the desktop icons in assets/icons.
 # The output is the same byte for byte on every run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset release >/dev/null
 cmake --build --preset release --target artgen -j 2
-build/release/tools/art/artgen assets/data
+mkdir -p assets/icons
+build/release/tools/art/artgen assets/data assets/icons

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the game in release mode and starts it.
+# Installs what building and playing need, builds the game alone (no tests)
+# on every core and starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-cmake --preset release >/dev/null
-cmake --build --preset release --target kestrane
-exec build/release/kestrane "$@"
+scripts/setup.sh play
+cmake --preset play >/dev/null
+cmake --build --preset play --target kestrane -j "$(nproc)"
+exec build/play/kestrane "$@"

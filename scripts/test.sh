@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice:
-# once as released, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# once as released, once under AddressSanitizer and UndefinedBehaviorSanitizer;
+# then the figures of the mix, which fail when any sample reaches full scale;
+# then checks the installed game and its .deb (scripts/check-package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -11,6 +13,11 @@ for preset in release asan; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+# The mix: each effect at every row of every tune must stay under full scale.
+echo "== sound figures"
+scripts/sound-figures.sh build/release
+echo "== package"
+scripts/check-package.sh
 
 # The browser build in headless Chromium. Its first run also builds SDL2 and
 # libopenmpt for the browser (cached outside the tree, about a quarter of an

@@ -150,13 +150,32 @@ TEST(WaveImages, ConversionScalesAndResamples) {
   WaveInfo info;
   ASSERT_TRUE(ParseWave(w.b.data(), w.b.size(), info));
   std::vector<float> s;
-  ConvertWave(info, 16000, s);  // twice the rate: every other value interpolated
-  ASSERT_EQ(s.size(), 8u);
+  ConvertWave(info, 8000, s);
+  ASSERT_EQ(s.size(), 4u);
   EXPECT_FLOAT_EQ(s[0], 0.0f);
-  EXPECT_FLOAT_EQ(s[1], 127.0f / 256);
-  EXPECT_FLOAT_EQ(s[2], 127.0f / 128);
-  EXPECT_FLOAT_EQ(s[4], -1.0f);
-  EXPECT_FLOAT_EQ(s[7], 0.0f);
+  EXPECT_FLOAT_EQ(s[1], 127.0f / 128);
+  EXPECT_FLOAT_EQ(s[2], -1.0f);
+  ConvertWave(info, 16000, s);
+  EXPECT_EQ(s.size(), 8u);
+
+  // A tone from 11,025 Hz to 48 kHz comes out as that tone, with no images
+  // of it above the old half rate: linear interpolation is 20 dB off.
+  constexpr double kTone = 2000, kPi = 3.14159265358979323846;
+  ImageBuilder tone;
+  tone.Head().Format(1, 1, 11025, 16).Tag("data").U32(2 * 4410);
+  for (int i = 0; i < 4410; ++i)
+    tone.U16(static_cast<uint16_t>(std::lround(16000 * std::sin(2 * kPi * kTone * i / 11025))));
+  ASSERT_TRUE(ParseWave(tone.b.data(), tone.b.size(), info));
+  ConvertWave(info, 48000, s);
+  ASSERT_EQ(s.size(), 19200u);
+  double signal = 0, error = 0;
+  for (size_t j = 1000; j < 18000; ++j) {
+    const double want =
+        16000.0 / 32768 * std::sin(2 * kPi * kTone * static_cast<double>(j) / 48000);
+    signal += want * want;
+    error += (s[j] - want) * (s[j] - want);
+  }
+  EXPECT_LT(10 * std::log10(error / signal), -50.0);
 
   ImageBuilder stereo16;
   stereo16.Head().Format(1, 2, 48000, 16).Data({0x00, 0x40, 0x00, 0xc0, 0x00, 0x20, 0x00, 0x20}, 8);
@@ -217,6 +236,24 @@ TEST_F(EffectOutput, ANewEffectCutsTheOldOneAtOnce) {
   std::vector<float> rest = Render(total);
   for (size_t i = total - 2000 + 100; i < total; ++i) ASSERT_EQ(rest[2 * i], 0.0f) << i;
   EXPECT_FALSE(mixer.EffectPlaying());
+}
+
+// An effect over a loud bar can sum past full scale: the mixer's output
+// bends below its ceiling instead, keeps rising with the sum, and leaves
+// everything under the limit untouched.
+TEST_F(EffectOutput, LoudSumsBendBelowFullScale) {
+  std::vector<float> ramp(4000);
+  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = 2.0f * (static_cast<float>(i) / 2000 - 1);
+  mixer.StartEffect(ramp.data(), ramp.size());
+  const std::vector<float> b = Render(ramp.size());
+  for (size_t i = 1; i < ramp.size(); ++i) {
+    const float in = ramp[i] * AudioMixer::kEffectGain;
+    ASSERT_LT(std::fabs(b[2 * i]), AudioMixer::kCeiling) << i;
+    ASSERT_GT(b[2 * i], b[2 * i - 2]) << i;
+    if (std::fabs(in) <= AudioMixer::kLimitFrom) {
+      ASSERT_EQ(b[2 * i], in) << i;
+    }
+  }
 }
 
 TEST_F(EffectOutput, DataThatCannotBePlayedIsSilentAndStopsTheSoundBefore) {

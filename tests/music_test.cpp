@@ -4,12 +4,25 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <libopenmpt/libopenmpt.hpp>
+#include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/mixer.h"
@@ -18,9 +31,109 @@
 #include "audio/silent_audio.h"
 #include "tests/scripted_platform.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+// A load past its memory budget must see its allocations fail, as in the
+// plain build, rather than the sanitizer stop the program.
+extern "C" const char* __asan_default_options() {
+  return "allocator_may_return_null=1";
+}
+#endif
+
 namespace {
 
 const char* const kModule = KESTRANE_MUSIC_FILE;
+
+void PutLE(std::string& b, size_t at, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) b[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i));
+}
+
+// A packed container of one stored block: payload at the start of an
+// unpacked image said to be `declared` bytes long, and 16 zero bytes at its
+// end, so that unpacking fills the whole image.
+std::string Packed(const std::string& payload, uint32_t declared) {
+  std::string b(48, '\0');
+  b.replace(0, 8, "ziRCONia");
+  PutLE(b, 8, 14, 2);
+  PutLE(b, 10, 0x1310, 2);
+  PutLE(b, 12, 1, 2);  // blocks
+  PutLE(b, 14, declared, 4);
+  PutLE(b, 18, 24, 4);  // block table
+  PutLE(b, 24, 28, 4);  // the block
+  const uint32_t stored = static_cast<uint32_t>(payload.size()) + 16;
+  PutLE(b, 28, stored, 4);
+  PutLE(b, 32, stored, 4);
+  PutLE(b, 40, 2, 2);  // two pieces, not compressed
+  std::string pieces(16, '\0');
+  PutLE(pieces, 4, static_cast<uint32_t>(payload.size()), 4);
+  PutLE(pieces, 8, declared - 16, 4);
+  PutLE(pieces, 12, 16, 4);
+  return b + pieces + payload + std::string(16, '\0');
+}
+
+// The fixed header of a module with these counts: default volumes, speed
+// and tempo, every channel centred; the order list comes next.
+std::string ModuleHeader(uint32_t orders, uint32_t samples, uint32_t patterns) {
+  std::string b(0xC0, '\0');
+  b.replace(0, 4, "IMPM");
+  PutLE(b, 0x20, orders, 2);
+  PutLE(b, 0x24, samples, 2);
+  PutLE(b, 0x26, patterns, 2);
+  PutLE(b, 0x28, 0x214, 2);
+  PutLE(b, 0x2A, 0x214, 2);
+  PutLE(b, 0x2C, 9, 2);
+  PutLE(b, 0x30, 0x7D063080, 4);  // volumes, speed, tempo
+  b[0x34] = static_cast<char>(128);
+  for (size_t i = 0; i < 64; ++i) b[0x40 + i] = 32, b[0x80 + i] = 64;
+  return b;
+}
+
+// A module of one order and one sample of `frames` 16-bit stereo frames,
+// whose data is said to follow the sample's header.
+std::string OneSampleModule(uint32_t frames) {
+  std::string b = ModuleHeader(2, 1, 0) + std::string(2 + 4 + 0x50, '\0');
+  b[0xC1] = static_cast<char>(255);
+  const size_t header = 0xC6;
+  PutLE(b, 0xC2, header, 4);
+  b.replace(header, 4, "IMPS");
+  b[header + 0x11] = 64;
+  b[header + 0x12] = 7;  // has data, 16-bit, stereo
+  b[header + 0x13] = 64;
+  b[header + 0x2E] = 1;
+  PutLE(b, header + 0x30, frames, 4);
+  PutLE(b, header + 0x3C, 8363, 4);
+  PutLE(b, header + 0x48, static_cast<uint32_t>(b.size()), 4);
+  return b;
+}
+
+// A silent module of 20 positions whose patterns loop on 32 channels,
+// each channel over a different stretch: every seek replays the loops.
+std::string LoopingModule() {
+  constexpr int kPatterns = 20, kRows = 200, kChannels = 32;
+  std::string b = ModuleHeader(kPatterns + 1, 0, kPatterns);
+  for (int i = 0; i < kPatterns; ++i) b += static_cast<char>(i);
+  b += static_cast<char>(255);
+  std::string rows;
+  for (int r = 0; r < kRows; ++r) {
+    for (int c = 0; c < kChannels; ++c) {
+      // Loop start on the first row, loop back 15 times from a row of its own.
+      if (r == 0 || r == kRows - 1 - 3 * c) {
+        rows += {static_cast<char>((c + 1) | 0x80), 0x08, 19, static_cast<char>(r == 0 ? 0xB0 : 0xBF)};
+      }
+    }
+    rows += '\0';
+  }
+  std::string pattern(8, '\0');
+  PutLE(pattern, 0, static_cast<uint32_t>(rows.size()), 2);
+  PutLE(pattern, 2, kRows, 2);
+  pattern += rows;
+  const size_t first = b.size() + 4 * kPatterns;
+  for (int i = 0; i < kPatterns; ++i) {
+    b += std::string(4, '\0');
+    PutLE(b, b.size() - 4, static_cast<uint32_t>(first + i * pattern.size()), 4);
+  }
+  for (int i = 0; i < kPatterns; ++i) b += pattern;
+  return b;
+}
 
 struct Layer {
   explicit Layer(int rate = 11025) : mixer(rate) {}
@@ -282,6 +395,134 @@ TEST(MusicLayer, BadFilesLoadAsNothing) {
   EXPECT_EQ(l.player.LoadModule(nullptr), 0u);
   EXPECT_NE(l.player.LoadModule(file("whole.snd", good).c_str()), 0u);
   std::filesystem::remove_all(dir);
+}
+
+// The most memory a process takes while it loads the file, in KiB (-1 when
+// it could not be measured), and whether the module loaded. Measured in a
+// child, so that each file starts from the same memory.
+long PeakWhileLoading(const std::string& path, bool& loaded) {
+  const pid_t child = ::fork();
+  if (child == 0) _exit(LoadModuleFile(path.c_str()) != nullptr ? 0 : 1);
+  int status = 0;
+  rusage use{};
+  if (child < 0 || ::wait4(child, &status, 0, &use) != child || !WIFEXITED(status)) return -1;
+  loaded = WEXITSTATUS(status) == 0;
+  return use.ru_maxrss;
+}
+
+// Files of a few bytes whose sizes would take gigabytes: one unpacks to
+// 2 GiB, the other holds a 1 GiB sample inside a packed image. Both are
+// refused before they cost more than the budget.
+TEST(MusicLayer, WhateverSizesAFileDeclaresItsLoadStaysWithinTheMemoryBudget) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("kestrane_budget_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  bool loaded = false;
+  const long normal = PeakWhileLoading(kModule, loaded);
+  ASSERT_GT(normal, 0);
+  EXPECT_TRUE(loaded);
+  for (const std::string& bomb :
+       {Packed("", 0x7FFFFFF0), Packed(OneSampleModule((1u << 28) - 1), (1u << 30) + 0x200)}) {
+    const std::string path = (dir / "bomb.snd").string();
+    std::ofstream(path, std::ios::binary) << bomb;
+    const long peak = PeakWhileLoading(path, loaded);
+    EXPECT_GT(peak, 0);
+    EXPECT_FALSE(loaded);
+    EXPECT_LT(peak - normal, 64 << 10) << "KiB above the normal load's peak";
+  }
+  std::filesystem::remove_all(dir);
+}
+
+// A pipe put in the file's place at any moment neither blocks the load nor
+// is read: the file is checked after it has been opened, not before.
+TEST(MusicLayer, APipeSwappedInForTheFileNeverBlocks) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("kestrane_swap_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "Kestrane.snd").string();
+  const std::string file = (dir / "file").string(), pipe = (dir / "pipe").string();
+  const std::string next = (dir / "next").string();
+  // Large enough that reading it takes a while, small enough to be refused
+  // quickly as no module.
+  std::ofstream(file) << std::string(kMaxModuleFileSize, ' ');
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::atomic<bool> swapping{true}, done{false};
+  std::thread loader([&] {
+    while (swapping) LoadModuleFile(path.c_str());
+    done = true;
+  });
+  // The pipe and the file keep their own names, so that a load stuck on the
+  // pipe can be let go.
+  for (int i = 0; i < 30000; ++i) {
+    if (::link(i % 2 ? pipe.c_str() : file.c_str(), next.c_str()) != 0 ||
+        ::rename(next.c_str(), path.c_str()) != 0) {
+      ADD_FAILURE() << "cannot swap: " << std::strerror(errno);
+      break;
+    }
+  }
+  swapping = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!done && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(done) << "a load waited on the pipe";
+  while (!done) {
+    const int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) ::close(writer);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  loader.join();
+  std::filesystem::remove_all(dir);
+}
+
+// A module whose seeks are slow has its section starts prepared on a thread
+// of its own, where neither the game nor the callback waits for them; a stop
+// or a newer start made meanwhile wins over a start still being prepared.
+TEST(MusicLayer, SlowSeekingSectionsStartWithoutHoldingTheCaller) {
+  struct MutexLock : AudioLock {
+    void Lock() override { m.lock(); }
+    void Unlock() override { m.unlock(); }
+    std::mutex m;
+  };
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("kestrane_loops_" + std::to_string(::getpid()) + ".snd"))
+                               .string();
+  std::ofstream(path, std::ios::binary) << LoopingModule();
+  AudioMixer mixer(11025);
+  MutexLock lock;
+  MixerModulePlayer player(mixer, lock);
+  const uint32_t module = player.LoadModule(path.c_str());
+  std::filesystem::remove(path);
+  ASSERT_NE(module, 0u);
+  auto position = [&] {
+    std::lock_guard<std::mutex> guard(lock.m);
+    return mixer.CurrentPosition();
+  };
+  // Waits for the position; when want is -1, for longer than a seek takes,
+  // watching that nothing starts.
+  auto settle = [&](int want) {
+    const auto end = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(want < 0 ? 500 : 30000);
+    while (std::chrono::steady_clock::now() < end) {
+      const int now = position();
+      if (want < 0 ? now != -1 : now == want) return now;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return position();
+  };
+
+  EXPECT_NE(player.PlayModuleSection(module, 10, 19, 12, true), 0u);
+  EXPECT_EQ(settle(10), 10);
+  const uint32_t stopped = player.PlayModuleSection(module, 0, 8, 1, true);
+  EXPECT_EQ(mixer.Music(), nullptr);  // the section playing before is silenced at once
+  EXPECT_TRUE(player.StopModule(stopped));
+  EXPECT_EQ(settle(-1), -1);
+  player.PlayModuleSection(module, 0, 8, 1, true);
+  player.PlayModuleSection(module, 9, 9, 9, false);
+  EXPECT_EQ(settle(9), 9);
+  player.PlayModuleSection(module, 12, 19, 12, true);
+  EXPECT_TRUE(player.FreeModule(module));  // waits for the start being prepared
+  EXPECT_EQ(position(), -1);
 }
 
 // The music operations of the game, over a player that records its calls.

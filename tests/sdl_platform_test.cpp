@@ -89,21 +89,47 @@ TEST(SdlPlatform, TranslatesKeysMouseAndCloseAndPresents) {
   button.button.x = 140;
   button.button.y = 60;
   push(button);
+  // Layouts without Latin letters: M and S by where they sit. Keypad
+  // arrows steer with NumLock off and are digits with it on.
+  SDL_Event russian{};
+  russian.type = SDL_KEYDOWN;
+  russian.key.keysym = {SDL_SCANCODE_M, 0x44C, 0, 0};
+  push(russian);
+  russian.key.keysym = {SDL_SCANCODE_S, 0x44B, 0, 0};
+  push(russian);
+  SDL_Event keypad{};
+  keypad.type = SDL_KEYDOWN;
+  keypad.key.keysym = {SDL_SCANCODE_KP_8, SDLK_KP_8, 0, 0};
+  push(keypad);
+  keypad.key.keysym.mod = KMOD_NUM;
+  push(keypad);
+  // The window lost the keyboard with Space and Left held: SDL lets both go
+  // before it says so. Left is released; Space never fires.
+  key = {};
+  key.type = SDL_KEYUP;
+  key.key.keysym.sym = SDLK_SPACE;
+  push(key);
+  key.key.keysym.sym = SDLK_LEFT;
+  push(key);
+  SDL_Event focus{};
+  focus.type = SDL_WINDOWEVENT;
+  focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+  push(focus);
   SDL_Event quit{};
   quit.type = SDL_QUIT;
   push(quit);
 
   Event e;
-  ASSERT_TRUE(p->WaitEvent(e, 0));
-  EXPECT_EQ(e.type, Event::Type::KeyDown);
-  EXPECT_EQ(e.key, VK_LEFT);
-  ASSERT_TRUE(p->WaitEvent(e, 0));
-  EXPECT_EQ(e.type, Event::Type::KeyDown);
-  EXPECT_EQ(e.key, VK_M);
+  // The next event must be this key going down or up.
+  auto nextKey = [&](Event::Type type, int16_t code) {
+    ASSERT_TRUE(p->WaitEvent(e, 0));
+    EXPECT_EQ(e.type, type);
+    EXPECT_EQ(e.key, code);
+  };
+  nextKey(Event::Type::KeyDown, VK_LEFT);
+  nextKey(Event::Type::KeyDown, VK_M);
   EXPECT_EQ(e.shift, 1);
-  ASSERT_TRUE(p->WaitEvent(e, 0));
-  EXPECT_EQ(e.type, Event::Type::KeyUp);
-  EXPECT_EQ(e.key, VK_SPACE);
+  nextKey(Event::Type::KeyUp, VK_SPACE);
   ASSERT_TRUE(p->WaitEvent(e, 0));
   EXPECT_EQ(e.type, Event::Type::MouseMove);
   EXPECT_EQ(e.x, 133.0f);
@@ -111,6 +137,8 @@ TEST(SdlPlatform, TranslatesKeysMouseAndCloseAndPresents) {
   ASSERT_TRUE(p->WaitEvent(e, 0));
   EXPECT_EQ(e.type, Event::Type::MouseDown);
   EXPECT_EQ(e.x, 140.0f);
+  for (int16_t code : {VK_M, VK_S, VK_UP, int16_t{0}}) nextKey(Event::Type::KeyDown, code);
+  nextKey(Event::Type::KeyUp, VK_LEFT);
   ASSERT_TRUE(p->WaitEvent(e, 0));
   EXPECT_EQ(e.type, Event::Type::Close);
 
@@ -155,4 +183,76 @@ TEST(SdlPlatform, AnExposedWindowShowsTheLastPresentedCanvasAgain) {
     EXPECT_EQ(pixel(399, 399), canvas.Pixel(399, 399));
     SDL_FillRect(shown, nullptr, 0);
   }
+}
+
+TEST(SdlPlatform, AControllerPlaysAsTheKeyboardDoesAndMayComeAndGo) {
+  EnvVar driver("SDL_VIDEODRIVER", "dummy");
+  // The dummy window never has the keyboard, which would mute controllers.
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+  std::string error;
+  auto p = SdlPlatform::Create(error);
+  ASSERT_NE(p, nullptr) << error;
+  Event e;
+  while (p->WaitEvent(e, 0)) {
+  }
+
+  // Plugged in while the game runs.
+  const int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER,
+                                               SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
+  ASSERT_GE(device, 0) << SDL_GetError();
+  EXPECT_FALSE(p->WaitEvent(e, 20));
+  SDL_Joystick* pad = SDL_JoystickFromInstanceID(SDL_JoystickGetDeviceInstanceID(device));
+  ASSERT_NE(pad, nullptr) << "the platform did not open the controller";
+
+  // Returns the keys the game saw next, as "+37" (down) and "-37" (up).
+  auto keys = [&] {
+    std::string seen;
+    while (p->WaitEvent(e, 20)) {
+      if (e.type != Event::Type::KeyDown && e.type != Event::Type::KeyUp) continue;
+      seen += e.type == Event::Type::KeyDown ? '+' : '-';
+      seen += std::to_string(e.key);
+      seen += ' ';
+    }
+    return seen;
+  };
+  SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_LEFT, 1);
+  EXPECT_EQ(keys(), "+37 ");
+  // The stick right of centre, then across to the left: the d-pad still
+  // holds left, so only right comes and goes.
+  SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTX, 30000);
+  EXPECT_EQ(keys(), "+39 ");
+  SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTX, -30000);
+  EXPECT_EQ(keys(), "-39 ");
+  SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_LEFT, 0);
+  EXPECT_EQ(keys(), "");
+  SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY, 30000);
+  EXPECT_EQ(keys(), "+40 ");
+  SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+  SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_BACK, 1);
+  EXPECT_EQ(keys(), "+32 +27 ");
+  SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 0);
+  SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_BACK, 0);
+  EXPECT_EQ(keys(), "-32 -27 ");
+  // Unplugged with the stick held left and down: both let go.
+  SDL_JoystickDetachVirtual(device);
+  EXPECT_EQ(keys(), "-37 -40 ");
+}
+
+TEST(SdlPlatformDeathTest, AWindowThatCannotShowPicturesEndsTheGameWithOneLine) {
+  EnvVar driver("SDL_VIDEODRIVER", "dummy");
+  std::string error;
+  auto p = SdlPlatform::Create(error);
+  ASSERT_NE(p, nullptr) << error;
+  Surface canvas(400, 400);
+  // A window far too large for any surface: SDL has none to give.
+  SDL_Window* window = SDL_GetWindowFromID(1);
+  ASSERT_NE(window, nullptr);
+  const uint32_t t0 = SDL_GetTicks();
+  EXPECT_EXIT(
+      {
+        SDL_SetWindowSize(window, 1 << 30, 1 << 30);
+        p->Present(canvas);
+      },
+      ::testing::ExitedWithCode(1), "^kestrane: the game window cannot show pictures[^\n]*\n$");
+  EXPECT_LT(SDL_GetTicks() - t0, 1000u);
 }

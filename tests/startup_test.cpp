@@ -149,6 +149,16 @@ TEST_F(StartupTest, MusicPathIsTheExecutableFolderWithOneSeparator) {
     Form_Load(g, folder);
     EXPECT_EQ(g.world.MusicPath, path) << folder;
   }
+  // Without the executable's folder nothing is looked for, not even in the
+  // working directory: the loader refuses the empty path.
+  World fresh;
+  g.world = fresh;
+  rec.calls.clear();
+  Form_Load(g, std::nullopt);
+  EXPECT_EQ(g.world.MusicPath, "");
+  const std::vector<std::string> loads = Names(CallsFrom("LoadModule"));
+  ASSERT_FALSE(loads.empty());
+  EXPECT_EQ(loads.front(), "LoadModule ");
 }
 
 TEST_F(StartupTest, WithoutTheMusicFileTheTitleComesUpSilent) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -140,6 +142,39 @@ TEST_F(TitleTest, ARoundStartedInARevealPauseEndsTheRevealAndKeepsTheBannerOff) 
   RunUntil(loop, p, 1000);
   EXPECT_EQ(g.world.BannerShift, 0);
   EXPECT_TRUE(loop.TimerEnabled(TimerId::Main));
+}
+
+TEST_F(TitleTest, KeysMashedInTheRevealPausesNeitherStackRevealsNorOutlastTheStorm) {
+  // Escape ends a round, then thousands of Space and Escape presses arrive,
+  // every one inside the pauses of the reveal that return starts: each pair
+  // starts a round and ends it again.
+  StartPlaying(*this);
+  gfx->canvas.Fill(kLastFrame);
+  const uint32_t start = p.now + 10;
+  constexpr uint32_t kPairs = 3000;
+  p.KeyDownAt(start, VK_ESCAPE);
+  for (uint32_t i = 1; i <= kPairs; ++i) {
+    for (int16_t key : {VK_SPACE, VK_ESCAPE}) {
+      p.KeyDownAt(start + i, key);
+      p.KeyUpAt(start + i, key);
+    }
+  }
+  const uintptr_t top = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+  uintptr_t deepest = top;
+  p.onPresent = [&](const Surface&) {
+    deepest = std::min(deepest, reinterpret_cast<uintptr_t>(__builtin_frame_address(0)));
+  };
+  const uint32_t stormEnd = start + kPairs;
+  RunUntil(loop, p, stormEnd + 1000);
+
+  EXPECT_TRUE(p.Idle());
+  EXPECT_LT(top - deepest, 64u << 10) << "reveals nested inside each other";
+  EXPECT_FALSE(g.world.GameRunning);
+  EXPECT_TRUE(loop.TimerEnabled(TimerId::ScrollText));
+  EXPECT_FALSE(loop.TimerEnabled(TimerId::Main));
+  for (int y = 0; y < 380; ++y)
+    for (int x : {0, 217, 399}) ASSERT_EQ(gfx->canvas.Pixel(x, y), TitlePixel(x, y)) << y;
+  EXPECT_GT(g.world.BannerShift + g.world.BannerChar, 0);
 }
 
 TEST_F(TitleTest, BuildBannerTextRendersThirtyCharactersAndWrapsAt171) {

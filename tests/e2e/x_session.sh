@@ -34,8 +34,12 @@ trap cleanup EXIT
 
 # A private display, on a number the server picks itself.
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/private-xvfb.sh"
-start_xvfb() {
-  start_private_xvfb "$work" || fail "no private X server"
+start_xvfb() {  # [WxHxDEPTH]
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+  start_private_xvfb "$work" "$@" || fail "no private X server"
 }
 
 # Polls a condition for up to $1 seconds.

@@ -29,7 +29,11 @@ Image MakeFonte();
 Image MakeStatus();
 Image MakeLink();
 Image MakeTitle(const Image& link);
-Image MakeIcon();
+// The window icon is the 32-pixel one; the desktop icons come in every size
+// below, each with IconCoverage as its transparency.
+constexpr int kIconSizes[] = {16, 32, 48, 64, 128, 256};
+Image MakeIcon(int size = 32);
+std::vector<uint8_t> IconCoverage(int size);
 
 // Draws the player's fighter: centre line x = cx, nose at y = top, `scale`
 // 1 for the 45-pixel sprite, `roll` in radians (positive dips the right wing).

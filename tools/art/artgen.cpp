@@ -1,23 +1,35 @@
-// Writes every picture of the game into the given folder (assets/data).
-// Usage: artgen DIR
+// Writes every picture of the game into DIR (assets/data) and, given ICONS
+// (assets/icons), the desktop icons as kestrane-SIZE.png.
+// Usage: artgen DIR [ICONS]
 #include <cstdio>
 #include <fstream>
+#include <string>
 
 #include "tools/art/art.h"
+#include "tools/art/png.h"
+
+namespace {
+
+bool Write(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) std::fprintf(stderr, "artgen: cannot write %s\n", path.c_str());
+  return static_cast<bool>(out);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: artgen DIR\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: artgen DIR [ICONS]\n");
     return 2;
   }
-  for (const art::ArtFile& file : art::GenerateArt()) {
-    const std::string path = std::string(argv[1]) + "/" + file.name;
-    std::ofstream out(path, std::ios::binary);
-    out.write(file.bytes.data(), static_cast<std::streamsize>(file.bytes.size()));
-    if (!out) {
-      std::fprintf(stderr, "artgen: cannot write %s\n", path.c_str());
-      return 1;
+  for (const art::ArtFile& file : art::GenerateArt())
+    if (!Write(std::string(argv[1]) + "/" + file.name, file.bytes)) return 1;
+  if (argc == 3)
+    for (const int size : art::kIconSizes) {
+      const std::string path = std::string(argv[2]) + "/kestrane-" + std::to_string(size) + ".png";
+      if (!Write(path, art::EncodePng(art::MakeIcon(size), art::IconCoverage(size)))) return 1;
     }
-  }
   return 0;
 }

@@ -424,18 +424,35 @@ Image MakeTitle(const Image& link) {
   return img;
 }
 
-Image MakeIcon() {
-  Image img(32, 32);
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x) {
-      const double d = std::hypot(x - 15.5, y - 15.5) / 22;
+Image MakeIcon(int size) {
+  // Drawn at each size rather than scaled, so small icons stay crisp.
+  const double k = size / 32.0, mid = size / 2.0 - 0.5;
+  Image img(size, size);
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      const double d = std::hypot(x - mid, y - mid) / (22 * k);
       img.Set(x, y, Mix(Rgb{30, 26, 70}, Rgb{6, 6, 20}, std::min(1.0, d)));
     }
-  Sprite ship(32, 32);
-  DrawShip(ship, 16, 1, 0.66, 0);
-  ship.Outline({6, 8, 20});
+  Sprite ship(size, size);
+  DrawShip(ship, size / 2.0, k, 0.66 * k, 0);
+  for (int ring = 0; ring <= size / 96; ++ring) ship.Outline({6, 8, 20});
   Paint(img, ship, 0, 0);
   return img;
+}
+
+std::vector<uint8_t> IconCoverage(int size) {
+  // A rounded square, its edge smoothed over one pixel.
+  const double half = size / 2.0, radius = size * 0.22;
+  std::vector<uint8_t> alpha(static_cast<size_t>(size) * size);
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      const double qx = std::max(std::abs(x + 0.5 - half) - (half - radius), 0.0);
+      const double qy = std::max(std::abs(y + 0.5 - half) - (half - radius), 0.0);
+      const double outside = std::hypot(qx, qy) - radius;
+      alpha[static_cast<size_t>(y) * size + x] =
+          static_cast<uint8_t>(std::lround(255 * std::clamp(0.5 - outside, 0.0, 1.0)));
+    }
+  return alpha;
 }
 
 }  // namespace art

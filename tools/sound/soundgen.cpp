@@ -142,8 +142,12 @@ constexpr std::array<int, 36> kPeriods = {
     856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339, 320,
     302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
 constexpr double kPaulaClock = 7093789.2;
-// The sampling rate of a sample played at C-3: drums are made at this rate.
+// The sampling rate of a sample played at C-3.
 constexpr double kRateC3 = kPaulaClock / (2 * 214);
+// Drums are made at this rate and played at period 80, above the tracker's
+// usual three octaves: cymbals need what lies between 8 and 20 kHz.
+constexpr int kDrumPeriod = 80;
+constexpr double kDrumRate = kPaulaClock / (2 * kDrumPeriod);
 
 enum Sample { kKick = 1, kSnare, kHat, kBass, kLead, kArp, kPad, kCrash, kSampleCount = kCrash };
 
@@ -153,6 +157,7 @@ struct SampleData {
   int volume = 64;
   int loopStart = 0, loopLength = 0;  // in bytes; 0 = one-shot
   int lowestMidi = 0;                 // the note that C-1 plays
+  bool drum = false;                  // made at kDrumRate; note 48 plays it as made
 };
 
 int8_t ToPcm(double v) {
@@ -175,13 +180,13 @@ SampleData Cycle(const char* name, int n, int harmonics, double (*amplitude)(int
   return s;
 }
 
-// The sample of n bytes made by f(t) at the rate of a C-3 note.
+// A drum of the given length made by f(t) at kDrumRate.
 template <typename F>
 SampleData OneShot(const char* name, double seconds, int volume, F f) {
-  SampleData s{name, {}, volume, 0, 0, 24};  // C-3 plays it at its own rate
-  const int n = static_cast<int>(seconds * kRateC3) & ~1;
+  SampleData s{name, {}, volume, 0, 0, 48, true};
+  const int n = static_cast<int>(seconds * kDrumRate) & ~1;
   for (int i = 0; i < n; ++i) {
-    const double t = i / kRateC3;
+    const double t = i / kDrumRate;
     // ProTracker plays the first two bytes of a one-shot sample as its idle loop.
     s.pcm.push_back(i < 2 ? 0 : ToPcm(f(t) * Edges(i - 2, n - 2, 8, 64)));
   }
@@ -191,36 +196,55 @@ SampleData OneShot(const char* name, double seconds, int volume, F f) {
 std::array<SampleData, kSampleCount + 1> MakeSamples() {
   std::array<SampleData, kSampleCount + 1> s;
   Noise noise;
-  s[kKick] = OneShot("kick", 0.32, 64, [phase = 0.0](double t) mutable {
-    phase += 2 * kPi * (44.0 + 120.0 * std::exp(-t / 0.035)) / kRateC3;
-    return std::tanh(2.0 * std::sin(phase) * std::exp(-t / 0.11));
-  });
-  s[kSnare] = OneShot("snare", 0.22, 50, [&noise, low = 0.0, phase = 0.0](double t) mutable {
-    phase += 2 * kPi * 185.0 / kRateC3;
-    low += 0.55 * (noise.Next() - low);
-    return 0.8 * low * std::exp(-t / 0.07) + 0.5 * std::sin(phase) * std::exp(-t / 0.04);
-  });
-  s[kHat] = OneShot("hihat", 0.07, 34, [&noise, prev = 0.0](double t) mutable {
+  // A one-pole low-pass coefficient for the given corner at kDrumRate.
+  auto corner = [](double hz) { return 1.0 - std::exp(-2 * kPi * hz / kDrumRate); };
+  // The kick: a falling sine driven into a rounded square, so its body has
+  // harmonics a small speaker plays, and a beater click at 1 to 3 kHz.
+  s[kKick] = OneShot("kick", 0.3, 64,
+                     [&noise, corner, phase = 0.0, low = 0.0, band = 0.0](double t) mutable {
+                       phase += 2 * kPi * (50.0 + 190.0 * std::exp(-t / 0.03)) / kDrumRate;
+                       const double body = std::tanh(2.6 * std::sin(phase)) * std::exp(-t / 0.09);
+                       const double n = noise.Next();
+                       low += corner(1000) * (n - low);
+                       band += corner(3000) * (n - low - band);  // 1 to 3 kHz
+                       const double click =
+                           (0.5 * std::sin(2 * kPi * 1800 * t) + 1.6 * band) * std::exp(-t / 0.006);
+                       return 0.75 * body + click;
+                     });
+  // The snare: a tuned body under bright noise with a sharp crack on top.
+  s[kSnare] = OneShot("snare", 0.24, 64, [&noise, corner, prev = 0.0, low = 0.0](double t) mutable {
     const double n = noise.Next();
-    const double high = n - prev;  // first difference: only the top of the noise
+    low += corner(4000) * (n - 0.7 * prev - low);
     prev = n;
-    return 0.6 * high * std::exp(-t / 0.018);
+    const double body = 0.6 * std::sin(2 * kPi * 190 * t) * std::exp(-t / 0.05) +
+                        0.3 * std::sin(2 * kPi * 330 * t) * std::exp(-t / 0.03);
+    return std::tanh(2.2 *
+                     (body + 0.9 * low * std::exp(-t / 0.1) + 0.2 * n * std::exp(-t / 0.006)));
   });
-  s[kCrash] = OneShot("crash", 1.2, 38, [&noise, prev = 0.0, low = 0.0](double t) mutable {
+  // Hats and crash: noise with only its top left (second difference).
+  s[kHat] = OneShot("hihat", 0.08, 40, [&noise, a = 0.0, b = 0.0](double t) mutable {
     const double n = noise.Next();
-    low += 0.3 * (n - prev - low);
-    prev = n;
-    return 0.9 * low * std::exp(-t / 0.35);
+    const double high = n - 2 * a + b;
+    b = a;
+    a = n;
+    return 0.25 * high * std::exp(-t / 0.02);
+  });
+  s[kCrash] = OneShot("crash", 1.3, 40, [&noise, a = 0.0, b = 0.0](double t) mutable {
+    const double n = noise.Next();
+    const double high = n - 2 * a + b;
+    b = a;
+    a = n;
+    return 0.3 * high * std::exp(-t / 0.4);
   });
   // Saw for the bass, C-1 = C1: cycles of 128 samples.
   s[kBass] = Cycle(
       "bass", 128, 10, [](int h) { return 1.0 / h; }, 50, 24);
   // A hollow pulse for the lead, C-1 = C4: cycles of 16 samples.
   s[kLead] = Cycle(
-      "lead", 16, 7, [](int h) { return std::sin(kPi * h * 0.3) / h; }, 40, 60);
+      "lead", 16, 7, [](int h) { return std::sin(kPi * h * 0.3) / h; }, 52, 60);
   // A soft, mostly odd-harmonic pad, C-1 = C2: cycles of 64 samples.
   s[kPad] = Cycle(
-      "pad", 64, 6, [](int h) { return (h % 2 ? 1.0 : 0.3) / (h * h); }, 22, 36);
+      "pad", 64, 6, [](int h) { return (h % 2 ? 1.0 : 0.3) / (h * h); }, 18, 36);
   // The arpeggio pluck: a square-ish wave of 32-sample cycles (C-1 = C3) that
   // dies away by itself, so a held arpeggio fades like a plucked string.
   {
@@ -243,7 +267,10 @@ struct Cell {
 };
 using Pattern = std::array<std::array<Cell, kChannels>, kRows>;
 
-enum Channel { kChKick, kChSnare, kChHat, kChBass, kChLead, kChArp, kChPad1, kChPad2 };
+// Channels 0, 3, 4 and 7 sound left, the others right; kick, snare, bass and
+// lead are set to the centre (Centre), the pads are a left-right pair, and hat
+// and arpeggio face each other.
+enum Channel { kChHat, kChKick, kChSnare, kChBass, kChLead, kChArp, kChPad1, kChPad2 };
 
 int PitchClass(std::string_view name) {
   static constexpr std::string_view kNames = "C D EF G A B";
@@ -265,16 +292,33 @@ int Midi(std::string_view note) {
 
 void Note(Pattern& p, int row, int ch, int sample, int midi, const SampleData& s) {
   const int index = midi - s.lowestMidi;
-  if (index < 0 || index >= 36) Fail("note out of range for " + s.name);
+  if (!s.drum && (index < 0 || index >= 36)) Fail("note out of range for " + s.name);
   p[static_cast<size_t>(row)][static_cast<size_t>(ch)].sample = sample;
   p[static_cast<size_t>(row)][static_cast<size_t>(ch)].period =
-      kPeriods[static_cast<size_t>(index)];
+      s.drum ? static_cast<int>(std::lround(kDrumPeriod * std::exp2(-index / 12.0)))
+             : kPeriods[static_cast<size_t>(index)];
 }
 void Effect(Pattern& p, int row, int ch, int effect, int param) {
   p[static_cast<size_t>(row)][static_cast<size_t>(ch)].effect = effect;
   p[static_cast<size_t>(row)][static_cast<size_t>(ch)].param = param;
 }
-constexpr int kSetVolume = 0xC, kSetSpeed = 0xF, kArpeggio = 0x0, kVolumeSlide = 0xA;
+constexpr int kSetVolume = 0xC, kSetSpeed = 0xF, kArpeggio = 0x0, kSetPanning = 0x8;
+
+// Kick, snare, bass and lead to the middle (the tracker's fixed left and
+// right channels would lean the whole mix to one side), set on each one's
+// first note of every pattern, so the panning holds wherever playback enters.
+void Centre(Pattern& p) {
+  for (int ch : {kChKick, kChSnare, kChBass, kChLead}) {
+    for (auto& row : p) {
+      Cell& c = row[static_cast<size_t>(ch)];
+      if (c.sample == 0) continue;
+      if (c.effect != 0 || c.param != 0) Fail("no room to centre a channel");
+      c.effect = kSetPanning;
+      c.param = 0x80;
+      break;
+    }
+  }
+}
 
 // The note brought into [low, low + 12).
 int Fold(int midi, int low) {
@@ -327,8 +371,8 @@ Pattern Compose(const std::array<SampleData, kSampleCount + 1>& s, const Style& 
   Pattern p{};
   // Every pattern sets speed and tempo on its first row, so a section sounds
   // right wherever playback enters it.
-  Effect(p, 0, kChKick, kSetSpeed, st.speed);
-  Effect(p, 0, kChSnare, kSetSpeed, st.tempo);
+  Effect(p, 0, kChPad1, kSetSpeed, st.speed);
+  Effect(p, 0, kChPad2, kSetSpeed, st.tempo);
   for (int bar = 0; bar < 4; ++bar) {
     const Chord c = ParseChord(chords[static_cast<size_t>(bar)]);
     const int third = c.minor ? 3 : 4;
@@ -387,12 +431,14 @@ Pattern Compose(const std::array<SampleData, kSampleCount + 1>& s, const Style& 
   return p;
 }
 
-// The ship-lost jingle: a falling phrase over a closing cadence, then silence.
+// The ship-lost jingle: a falling phrase over a closing cadence whose last
+// chord holds through the wait after a lost ship (about 2.6 s from the
+// jingle's start), then fades; every channel is silent well before the end.
 Pattern Jingle(const std::array<SampleData, kSampleCount + 1>& s) {
   Pattern p{};
-  Effect(p, 0, kChKick, kSetSpeed, 3);
-  Effect(p, 0, kChSnare, kSetSpeed, 125);
-  Melody(p, s, "A5:3 G5:3 E5:3 C5:3 B4:3 G#4:3 A4:14 r:32");
+  Effect(p, 0, kChPad1, kSetSpeed, 3);
+  Effect(p, 0, kChPad2, kSetSpeed, 125);
+  Melody(p, s, "A5:3 G5:3 E5:3 C5:3 B4:3 G#4:3 A4:46");
   Note(p, 0, kChHat, kCrash, 48, s[kCrash]);
   Note(p, 0, kChKick, kKick, 48, s[kKick]);
   Note(p, 18, kChKick, kKick, 48, s[kKick]);
@@ -406,11 +452,16 @@ Pattern Jingle(const std::array<SampleData, kSampleCount + 1>& s) {
   Note(p, 18, kChBass, kBass, 33, s[kBass]);
   Note(p, 18, kChPad1, kPad, 57, s[kPad]);
   Note(p, 18, kChPad2, kPad, 64, s[kPad]);
-  // The last chord dies away, then every channel is silenced.
-  for (int row = 19; row < 32; ++row) {
-    for (int ch : {kChBass, kChLead, kChPad1, kChPad2}) Effect(p, row, ch, kVolumeSlide, 0x03);
+  constexpr int kFadeFrom = 46, kSilentFrom = 57;
+  for (int row = kFadeFrom; row < kSilentFrom; ++row) {
+    const double left = static_cast<double>(kSilentFrom - row) / (kSilentFrom - kFadeFrom + 1);
+    for (int ch : {kChBass, kChLead, kChPad1, kChPad2}) {
+      const int sample = ch == kChBass ? kBass : ch == kChLead ? kLead : kPad;
+      Effect(p, row, ch, kSetVolume,
+             static_cast<int>(std::lround(s[static_cast<size_t>(sample)].volume * left * left)));
+    }
   }
-  for (int ch : {kChBass, kChPad1, kChPad2, kChHat}) Effect(p, 32, ch, kSetVolume, 0);
+  for (int ch = 0; ch < kChannels; ++ch) Effect(p, kSilentFrom, ch, kSetVolume, 0);
   return p;
 }
 
@@ -421,7 +472,7 @@ std::vector<Pattern> Song(const std::array<SampleData, kSampleCount + 1>& s) {
   const Style title{6, 96, 4, 4, true, 1};
   const Style titleFull{6, 96, 4, 4, true, 2};
   // In game: E minor, 140 beats a minute, driving bass and sixteenth hats.
-  const Style build{6, 140, 0, 2, false, 3};
+  const Style hook{6, 140, 0, 2, true, 3};
   const Style game{6, 140, 2, 2, true, 3};
   const Style breakdown{6, 140, 2, 4, true, 1};
   struct Position {
@@ -454,8 +505,11 @@ std::vector<Pattern> Song(const std::array<SampleData, kSampleCount + 1>& s) {
        "A5:6 F5:2 C5:8 B4:6 D5:2 G5:8 G5:4 E5:4 B4:4 G5:4 A5:16"},
       {&title, {"F", "G", "E", "E"}, "C6:8 A5:8 B5:8 D6:8 G#5:8 B5:4 E5:4 E5:8 r:8"},
       {nullptr, {}, {}},  // 9: the ship-lost jingle
-      {&build, {"Em", "Em", "Em", "Em"}, kRest},
-      // Every new ship starts the tune over, so the melody comes in early.
+      // Every new ship starts here: the hook from the first bar, over drums,
+      // bass and pads; the next position answers it with the full band.
+      {&hook,
+       {"Em", "Em", "C", "D"},
+       "E5:4 r:2 E5:2 G5:4 E5:4 B4:4 r:2 B4:2 E5:8 C5:4 r:2 C5:2 E5:4 G5:4 D5:4 E5:2 F#5:10"},
       {&game,
        {"Em", "Em", "C", "D"},
        "E5:4 r:2 E5:2 G5:4 E5:4 B4:4 r:2 B4:2 E5:8 C5:4 r:2 C5:2 E5:4 G5:4 D5:4 F#5:4 A5:8"},
@@ -488,6 +542,7 @@ std::vector<Pattern> Song(const std::array<SampleData, kSampleCount + 1>& s) {
   std::vector<Pattern> song;
   for (const Position& p : kSong) {
     song.push_back(p.style == nullptr ? Jingle(s) : Compose(s, *p.style, p.chords, p.melody));
+    Centre(song.back());
   }
   return song;
 }

@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# The real game on the desktops players have: scaled 2 and 3 times (GDK_SCALE,
+# Xft.dpi), X screens of 30, 16 and 8 bits, and a Wayland compositor (weston
+# on its X11 backend, nested in the private Xvfb).
+# Usage: desktops_e2e.sh KESTRANE-EXECUTABLE PICTURE-FOLDER
+# Exit code 77 means skipped: the tools this needs are not installed.
+set -uo pipefail
+
+game=$1
+pictures=$2
+
+source "$(dirname "$0")/x_session.sh"
+require_tools Xvfb xdotool import convert compare xwininfo xprop weston
+
+mkdir "$work/bin"
+cat >"$work/bin/xdg-open" <<EOF
+#!/bin/sh
+printf '%s\n' "\$1" >>"$work/opened"
+EOF
+chmod +x "$work/bin/xdg-open"
+
+# The title picture's rows above the banner, enlarged N times with square
+# pixels, as raw RGB; and the same rectangle of a window.
+title_top() { convert "$pictures/picTitle.ppm" -crop 400x380+0+0 +repage -scale "$((100 * $1))%" "$2"; }
+window_top() { import -window "$1" png:- 2>/dev/null | convert png:- -crop "$((400 * $2))x$((380 * $2))+0+0" +repage "$3"; }
+# Pixels of two pictures further apart than the fuzz (a screen of fewer or
+# more bits than 8 a channel rounds each colour its own way).
+differing() { compare -metric AE -fuzz "$3" "$1" "$2" null: 2>&1 >/dev/null | cut -d' ' -f1; }
+
+# --- Scaled: the window is the scale-1 picture enlarged, exactly, and the
+# link answers at the enlarged coordinates.
+start_xvfb 1600x1300x24
+for scale in 2 3; do
+  title_top "$scale" "$work/expected.png"
+  if [ "$scale" -eq 2 ]; then
+    game_env=(PATH="$work/bin:$PATH" SDL_AUDIODRIVER=dummy GDK_SCALE=2)
+  else
+    # The desktop's font resolution, as X desktops publish it: 3 x 96 dpi.
+    xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	288"
+    game_env=(PATH="$work/bin:$PATH" SDL_AUDIODRIVER=dummy)
+  fi
+  start_game
+  size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+  [ "$size" = "$((400 * scale))x$((400 * scale))" ] || fail "scale $scale: the window is $size"
+  scaled_title() {
+    window_top "$window" "$scale" "$work/shot.png" && [ "$(differing "$work/shot.png" "$work/expected.png" 0)" = 0 ]
+  }
+  wait_for 5 scaled_title || fail "scale $scale: the window is not the title enlarged $scale times"
+  # The link's first column (132) is not on it at any of its window pixels;
+  # the next one is.
+  link_rows() {
+    import -window "$window" png:- 2>/dev/null |
+      convert png:- -crop "$((141 * scale))x$((10 * scale))+$((132 * scale))+$((52 * scale))" +repage rgb:- | md5sum
+  }
+  unlit=$(link_rows)
+  xdotool mousemove --window "$window" $((132 * scale + scale - 1)) $((57 * scale))
+  sleep 0.3
+  [ "$(link_rows)" = "$unlit" ] || fail "scale $scale: the link lit left of its rectangle"
+  xdotool mousemove --window "$window" $((133 * scale)) $((57 * scale))
+  link_lit() { [ "$(link_rows)" != "$unlit" ]; }
+  wait_for 3 link_lit || fail "scale $scale: the link did not light under the pointer"
+  rm -f "$work/opened"
+  xdotool click 1
+  opened() { [ -s "$work/opened" ]; }
+  wait_for 5 opened || fail "scale $scale: a click on the link opened nothing"
+  tap Escape
+  expect_exit_0 "scale $scale: Escape on the title"
+done
+
+# --- Screens of 30 and 16 bits (the latter scaled: each row converted once,
+# then copied down) show the title; 8 bits cannot, and says so.
+for depth_scale in 30x1 16x2; do
+  depth=${depth_scale%x*} scale=${depth_scale#*x}
+  start_xvfb "1024x1024x$depth"
+  game_env=(SDL_AUDIODRIVER=dummy GDK_SCALE="$scale")
+  title_top "$scale" "$work/expected.png"
+  start_game
+  title_shown() {
+    window_top "$window" "$scale" "$work/shot.png" &&
+      [ "$(differing "$work/shot.png" "$work/expected.png" 6%)" = 0 ]
+  }
+  wait_for 5 title_shown || fail "$depth-bit screen: the title is not shown"
+  tap Escape
+  expect_exit_0 "$depth-bit screen: Escape on the title"
+done
+game_env=(SDL_AUDIODRIVER=dummy)
+start_xvfb 640x480x8
+started=$(date +%s%N)
+# (the sanitizer build's leak checker keeps its own report to itself)
+env "${game_env[@]}" LSAN_OPTIONS="$LSAN_OPTIONS:print_suppressions=0" "$game" >"$work/game.log" 2>&1
+code=$?
+elapsed_ms=$((($(date +%s%N) - started) / 1000000))
+[ "$code" -ne 0 ] || fail "8-bit screen: exit code 0 with no picture"
+[ "$(wc -l <"$work/game.log")" -eq 1 ] || fail "8-bit screen: not one line: $(cat "$work/game.log")"
+[ "$elapsed_ms" -lt 1000 ] || fail "8-bit screen: took $elapsed_ms ms to give up"
+
+# --- Wayland: weston shows the game fullscreen on its output of 400 x 400
+# logical units, a window of the private Xvfb, at scale 1 and 2; the game
+# has no X display at all.
+start_xvfb 1024x1024x24
+weston_pid=""
+trap 'kill "$weston_pid" 2>/dev/null; cleanup' EXIT
+output_window() { xwininfo -root -tree | awk '/"Weston Compositor/ {print $1; exit}'; }
+for scale in 1 2; do
+  runtime="$work/runtime$scale"
+  mkdir -m 700 "$runtime"
+  XDG_RUNTIME_DIR="$runtime" weston --backend=x11-backend.so --shell=kiosk-shell.so \
+    --socket=kestrane-test --width=400 --height=400 --scale="$scale" --idle-time=0 \
+    >"$work/weston.log" 2>&1 &
+  weston_pid=$!
+  compositor_up() { [ -S "$runtime/kestrane-test" ] && [ -n "$(output_window)" ]; }
+  wait_for 10 compositor_up || fail "weston did not start: $(cat "$work/weston.log")"
+  output=$(output_window)
+  # The compositor draws its pointer where it last saw it: in the corner of
+  # the banner, clear of the picture compared.
+  xdotool mousemove --window "$output" $((398 * scale)) $((386 * scale))
+  sleep 0.2
+  xdotool mousemove 1020 1020
+  title_top "$scale" "$work/expected.png"
+  env -u DISPLAY XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY=kestrane-test SDL_AUDIODRIVER=dummy \
+    "$game" >"$work/game.log" 2>&1 &
+  game_pid=$!
+  wayland_title() {
+    kill -0 "$game_pid" 2>/dev/null || fail "Wayland: the game ended: $(cat "$work/game.log")"
+    window_top "$output" "$scale" "$work/shot.png" &&
+      [ "$(differing "$work/shot.png" "$work/expected.png" 0)" = 0 ]
+  }
+  wait_for 10 wayland_title || fail "Wayland, scale $scale: the title is not on the compositor's screen"
+  banner() {
+    import -window "$output" png:- 2>/dev/null |
+      convert png:- -crop "$((400 * scale))x$((16 * scale))+0+$((380 * scale))" +repage rgb:- | md5sum
+  }
+  banner_1=$(banner)
+  banner_moved() { [ "$(banner)" != "$banner_1" ]; }
+  wait_for 3 banner_moved || fail "Wayland, scale $scale: no new frames (the banner stands still)"
+  xdotool windowfocus "$output"
+  tap Escape
+  expect_exit_0 "Wayland, scale $scale: Escape on the title"
+  kill "$weston_pid" 2>/dev/null
+  wait "$weston_pid" 2>/dev/null
+done
+
+echo "desktops end-to-end: all checks passed"

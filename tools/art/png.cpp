@@ -1,0 +1,52 @@
+#include "tools/art/png.h"
+
+#include <zlib.h>
+
+namespace art {
+
+namespace {
+
+void PutU32(std::string& out, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(v >> shift & 0xFF));
+}
+
+void PutChunk(std::string& out, const char* type, const std::string& data) {
+  PutU32(out, static_cast<uint32_t>(data.size()));
+  const std::string body = type + data;
+  out += body;
+  PutU32(out, static_cast<uint32_t>(
+                  crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+}
+
+}  // namespace
+
+std::string EncodePng(const Image& image, const std::vector<uint8_t>& alpha) {
+  const int w = image.Width(), h = image.Height();
+  std::string header;
+  PutU32(header, static_cast<uint32_t>(w));
+  PutU32(header, static_cast<uint32_t>(h));
+  header += std::string{8, 6, 0, 0, 0};  // 8 bits, RGBA, deflate, no filter, no interlace
+
+  std::string raw;
+  for (int y = 0; y < h; ++y) {
+    raw.push_back(0);  // filter: none
+    for (int x = 0; x < w; ++x) {
+      const Rgb c = image.Get(x, y);
+      raw += {static_cast<char>(c.r), static_cast<char>(c.g), static_cast<char>(c.b),
+              static_cast<char>(alpha[static_cast<size_t>(y) * w + x])};
+    }
+  }
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  std::string packed(size, '\0');
+  compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
+            reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()), 9);
+  packed.resize(size);
+
+  std::string out = "\x89PNG\r\n\x1a\n";
+  PutChunk(out, "IHDR", header);
+  PutChunk(out, "IDAT", packed);
+  PutChunk(out, "IEND", "");
+  return out;
+}
+
+}  // namespace art
