@@ -2,7 +2,30 @@
 
 #include "assets/surfaces.h"
 
-const char* const kLinkAddress = "https://kestrane.example.org/";
+const char* const kLinkAddress = "page/index.html";
+
+std::string AddressFromFolder(std::string_view folder, std::string_view address) {
+  if (address.find("://") != std::string_view::npos) return std::string(address);
+  std::string path(folder);
+  if (path.empty() || path.back() != '/') path += '/';
+  path += address;
+  // Every byte but the unreserved ones and the separators is escaped, so
+  // spaces, '#', '%' and UTF-8 names in the folder survive the trip.
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (const char ch : path) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+        c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+      url += ch;
+    } else {
+      url += '%';
+      url += kHex[c >> 4];
+      url += kHex[c & 15];
+    }
+  }
+  return url;
+}
 
 namespace {
 

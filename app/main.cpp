@@ -7,6 +7,10 @@
 #include <optional>
 #include <string>
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
+
 #include "app/event_loop.h"
 #include "app/main_form.h"
 #include "app/sdl_platform.h"
@@ -52,6 +56,12 @@ int main(int, char**) {
     platform->ShowWindow();
     loop.Run();
   } catch (const ProgramExit&) {
+#ifdef __EMSCRIPTEN__
+    // The page outlives the game: close the audio device and the canvas's
+    // handlers on the way out, then let the page offer another game.
+    EM_ASM(setTimeout(function() { if (Module['onGameEnded']) Module['onGameEnded'](); }););
+    return 0;
+#endif
     // The program ends here with the window still open; the system takes it
     // down. Destroying it ourselves can cross SDL's own wake-up message to it
     // on a second display connection, which Xlib turns into exit code 1.

@@ -7,6 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/link.h"
+
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 #ifdef KESTRANE_X11_SCALE
 #include <SDL_syswm.h>
 #endif
@@ -131,6 +136,7 @@ int DesktopScale(SDL_Window* window) {
 }  // namespace
 
 std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
+#ifndef __EMSCRIPTEN__
   // Without a display SDL quietly falls back to an invisible offscreen
   // window; a player would see nothing, so say so instead.
   const char* driver = std::getenv("SDL_VIDEODRIVER");
@@ -148,6 +154,14 @@ std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
     SDL_SetHint(SDL_HINT_VIDEODRIVER,
                 std::getenv("WAYLAND_DISPLAY") != nullptr ? "wayland,x11" : "x11");
   }
+#else
+  // In the browser the window is the page's canvas, always there.
+  const bool explicitDriver = true;
+  const char* display = nullptr;
+  // The game sleeps only in WaitEvent; SDL would also yield to the browser
+  // after every picture, in the middle of the game's own drawing.
+  SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
+#endif
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     error = std::string("cannot open the window system") +
             (display != nullptr ? std::string(" on display ") + display : std::string()) + ": " +
@@ -359,8 +373,22 @@ bool SdlPlatform::WaitEvent(Event& e, uint32_t timeoutMs) {
     const uint32_t elapsed = SDL_GetTicks() - start;
     const uint32_t left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
     SDL_Event ev;
+#ifdef __EMSCRIPTEN__
+    // SDL's own wait would wake the page every millisecond. One sleep hands
+    // the browser the time to the deadline (at most kWebWaitStepMs, so input
+    // is never left long); what came in meanwhile is taken when it ends. It
+    // ends a millisecond past the deadline: waking a fraction of one early
+    // would cost a second, short sleep, which the browser stretches to 4 ms.
+    constexpr uint32_t kWebWaitStepMs = 25;
+    if (SDL_PollEvent(&ev) == 0) {
+      if (left == 0) return false;
+      emscripten_sleep(left <= kWebWaitStepMs * 2 ? left + 1 : kWebWaitStepMs);
+      continue;
+    }
+#else
     int got = left == 0 ? SDL_PollEvent(&ev) : SDL_WaitEventTimeout(&ev, static_cast<int>(left));
     if (got == 0) return false;
+#endif
     switch (ev.type) {
       case SDL_QUIT:
         e = {};
@@ -489,6 +517,15 @@ void SdlPlatform::PresentRows(const Surface& canvas, int first, int end) {
   UpdateRows(first, end);
 }
 
-void SdlPlatform::OpenUrl(const char* url) { SDL_OpenURL(url); }
+void SdlPlatform::OpenUrl(const char* url) {
+#ifdef __EMSCRIPTEN__
+  // The browser resolves an address relative to the game's page.
+  SDL_OpenURL(url);
+#else
+  char* base = SDL_GetBasePath();
+  SDL_OpenURL(AddressFromFolder(base != nullptr ? base : "./", url).c_str());
+  SDL_free(base);
+#endif
+}
 
 void SdlPlatform::SetCaption(const char* caption) { SDL_SetWindowTitle(window_, caption); }

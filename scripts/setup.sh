@@ -10,7 +10,10 @@ packages=(build-essential cmake pkg-config libsdl2-dev libopenmpt-dev zlib1g-dev
 if [ "${1:-}" != play ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev
              xvfb xdotool imagemagick fonts-dejavu-core x11-utils sox
-             file lintian appstream desktop-file-utils weston python3)
+             file lintian appstream desktop-file-utils weston python3
+             emscripten chromium dpkg-dev)
+  # The browser test runs under node with npm; either may come from elsewhere.
+  command -v npm >/dev/null || packages+=(nodejs npm)
 fi
 missing=()
 for p in "${packages[@]}"; do

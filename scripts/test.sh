@@ -18,3 +18,11 @@ echo "== sound figures"
 scripts/sound-figures.sh build/release
 echo "== package"
 scripts/check-package.sh
+
+# The browser build in headless Chromium. Its first run also builds SDL2 and
+# libopenmpt for the browser (cached outside the tree, about a quarter of an
+# hour on two cores).
+echo "== web"
+site=$(scripts/web.sh --build | tail -n 1)
+npm ci --prefix tests/web --no-audit --no-fund --loglevel=error
+node tests/web/browser_test.mjs "$site" assets/data

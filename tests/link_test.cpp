@@ -87,7 +87,7 @@ TEST_F(LinkTest, ClicksOpenTheAddressWithAnyButtonOnlyOnTheTitleScreen) {
   Click(200, 57, 3);
   Click(100, 57, 1);
   EXPECT_EQ(p.urls, (std::vector<std::string>{kLinkAddress, kLinkAddress}));
-  EXPECT_EQ(std::string(kLinkAddress).rfind("https://", 0), 0u);
+  EXPECT_EQ(std::string(kLinkAddress), "page/index.html");  // where the build puts the page
   EXPECT_EQ(Caption(), kScreen);  // a click draws nothing
   EXPECT_EQ(p.presents, 0);
 
@@ -121,4 +121,14 @@ TEST_F(LinkTest, EventsReachTheLinkThroughTheMainWindow) {
   RunUntil(loop, p, 30);
   EXPECT_EQ(Caption(), kLit);
   EXPECT_EQ(p.urls, (std::vector<std::string>{kLinkAddress}));
+}
+
+TEST(LinkAddressTest, RelativeAddressesBecomeFileAddressesInTheGamesFolder) {
+  EXPECT_EQ(AddressFromFolder("/usr/games/kestrane/", kLinkAddress),
+            "file:///usr/games/kestrane/page/index.html");
+  EXPECT_EQ(AddressFromFolder("/opt/k", "page/index.html"), "file:///opt/k/page/index.html");
+  // Characters that would end or change a URL are escaped, byte by byte.
+  EXPECT_EQ(AddressFromFolder("/home/a b/#1 100%/\xC3\xA9/", "p.html"),
+            "file:///home/a%20b/%231%20100%25/%C3%A9/p.html");
+  EXPECT_EQ(AddressFromFolder("/x/", "https://example.org/a b"), "https://example.org/a b");
 }

@@ -68,7 +68,9 @@ xdotool click 1
 opened() { [ -s "$work/opened" ]; }
 wait_for 5 opened || fail "a click on the link ran no URL opener"
 address=$(cat "$work/opened")
-[ "$address" = "https://kestrane.example.org/" ] || fail "the link opened '$address'"
+page="$(cd "$(dirname "$game")" && pwd)/page/index.html"
+[ "$address" = "file://$page" ] || fail "the link opened '$address', not the game's page"
+[ -f "$page" ] || fail "the game's page $page is missing"
 
 tap Escape
 expect_exit_0 "Escape on the title"

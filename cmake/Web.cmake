@@ -1,0 +1,56 @@
+# The browser build, made with Emscripten's toolchain (scripts/web.sh, preset
+# `web`). SDL2 and libopenmpt are compiled for the browser beforehand; their
+# install folders come in as KESTRANE_WEB_SDL2 and KESTRANE_WEB_OPENMPT.
+set(KESTRANE_WEB_SDL2 "" CACHE PATH "SDL2 built for the browser (install folder)")
+set(KESTRANE_WEB_OPENMPT "" CACHE PATH "libopenmpt built for the browser (install folder)")
+if(NOT KESTRANE_WEB_SDL2 OR NOT KESTRANE_WEB_OPENMPT)
+  message(FATAL_ERROR "The browser build needs SDL2 and libopenmpt built for it: run scripts/web.sh --build")
+endif()
+
+# Looked up afresh each time: the folders change with the libraries' versions.
+unset(SDL2_DIR CACHE)
+find_package(SDL2 REQUIRED CONFIG PATHS ${KESTRANE_WEB_SDL2} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT TARGET SDL2::SDL2)
+  add_library(SDL2::SDL2 INTERFACE IMPORTED)
+  target_link_libraries(SDL2::SDL2 INTERFACE SDL2::SDL2-static)
+endif()
+unset(KESTRANE_OPENMPT_LIBRARY CACHE)
+find_library(KESTRANE_OPENMPT_LIBRARY openmpt PATHS ${KESTRANE_WEB_OPENMPT}/lib
+  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+# Under the name the desktop build's pkg-config gives it.
+add_library(PkgConfig::OPENMPT INTERFACE IMPORTED)
+target_link_libraries(PkgConfig::OPENMPT INTERFACE ${KESTRANE_OPENMPT_LIBRARY})
+target_include_directories(PkgConfig::OPENMPT INTERFACE ${KESTRANE_WEB_OPENMPT}/include)
+
+# The game ends by throwing ProgramExit up to main.
+add_compile_options(-fexceptions)
+
+# Makes `target` the browser game: the site folder holds the page that runs
+# it (index.html), its .js, .wasm and .data (the music module at the path the
+# game looks for it), and the game's own page in page/.
+function(kestrane_web_site target music)
+  set(site ${CMAKE_BINARY_DIR}/site)
+  set(library ${CMAKE_SOURCE_DIR}/web/library.js)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site}
+    LINK_DEPENDS "${music};${library};${CMAKE_SOURCE_DIR}/web/asyncify-remove.txt")
+  target_link_options(${target} PRIVATE
+    -fexceptions
+    # The timed pauses wait inside nested event loops; ASYNCIFY lets them
+    # sleep in the browser without changing the game's code.
+    -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+    # Code that cannot reach a pause (the libraries, the sound) stays
+    # uninstrumented: smaller and faster. One wasm function name a line.
+    -sASYNCIFY_REMOVE=@${CMAKE_SOURCE_DIR}/web/asyncify-remove.txt
+    -sMODULARIZE=1 -sEXPORT_NAME=createKestrane
+    -sEXPORTED_RUNTIME_METHODS=callMain
+    -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1
+    --js-library ${library}
+    "SHELL:--preload-file ${music}@/Kestrane.snd")
+  # Emscripten's clang, unlike the desktop compilers, counts the long
+  # embedded-data literals against the standard's minimum limit.
+  set_source_files_properties(${KESTRANE_RESOURCES_CPP} PROPERTIES
+    COMPILE_OPTIONS -Wno-overlength-strings)
+  configure_file(${CMAKE_SOURCE_DIR}/web/index.html ${site}/index.html COPYONLY)
+  kestrane_page(${site}/page
+    "<p class=\"play\"><a href=\"../index.html\">Play in your browser</a></p>")
+endfunction()

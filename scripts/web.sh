@@ -1,0 +1,185 @@
+#!/usr/bin/env bash
+# Builds the game for the browser and serves it on 127.0.0.1.
+#   scripts/web.sh           install what is missing, build, serve
+#   scripts/web.sh --build   build only; the last line printed is the site folder
+#   scripts/web.sh --deps    build only SDL2 and libopenmpt into the cache
+# SDL2 and libopenmpt are compiled from Debian's source packages (the versions
+# the desktop build links) into a cache outside the build tree, keyed by their
+# versions and build options, so only the first build pays for them.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+mode=${1:-serve}
+
+sdl_version=2.26.5
+openmpt_version=0.6.9
+cache=${XDG_CACHE_HOME:-$HOME/.cache}/kestrane-web
+jobs=$(nproc)
+
+# Debian's emscripten under this node: its tools need node's packages on the
+# path, and the generated JS must not try fetch() to load its .wasm in node.
+export NODE_PATH=/usr/share/nodejs
+export NODE_OPTIONS=--no-experimental-fetch
+
+say() { echo "web: $*" >&2; }
+
+# Each tool the web build needs, and the Debian package that brings it; a tool
+# already present (node with its npm from another source, say) is kept.
+install_missing() {
+  local tools=(emcc:emscripten chromium:chromium node:nodejs npm:npm
+               dpkg-source:dpkg-dev cmake:cmake make:make python3:python3)
+  local missing=() t
+  for t in "${tools[@]}"; do
+    command -v "${t%%:*}" >/dev/null || missing+=("${t#*:}")
+  done
+  [ ${#missing[@]} -eq 0 ] && return
+  local sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# apt-get source needs a deb-src entry; it reuses the mirror and key of the
+# entry the machine already takes this release's main packages from.
+add_source_entry() {
+  if grep -rqsE '^(deb-src[[:space:]]|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    return
+  fi
+  local codename entry sudo_cmd=""
+  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  entry=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk -v c="$codename" '
+    BEGIN { RS = ""; FS = "\n" }
+    {
+      uris = ""; key = ""; ours = 0; mainc = 0
+      for (i = 1; i <= NF; i++) {
+        if ($i ~ /^URIs:/) uris = $i
+        if ($i ~ /^Signed-By:/) key = $i
+        if ($i ~ /^Suites:/ && (" " $i " ") ~ (" " c " ")) ours = 1
+        if ($i ~ /^Components:/ && (" " $i " ") ~ / main /) mainc = 1
+      }
+      if (ours && mainc && uris != "") {
+        print "Types: deb-src"; print uris; print "Suites: " c; print "Components: main"
+        if (key != "") print key
+        exit
+      }
+    }')
+  if [ -z "$entry" ] && [ -f /etc/apt/sources.list ]; then
+    entry=$(awk -v c="$codename" '$1 == "deb" && $0 ~ (" " c " ") && / main/ {
+      sub(/^deb/, "deb-src"); print; exit }' /etc/apt/sources.list)
+    [ -n "$entry" ] && entry="$entry"$'\n'
+    [ -n "$entry" ] && { [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+      printf '%s' "$entry" | $sudo_cmd tee /etc/apt/sources.list.d/kestrane-src.list >/dev/null
+      $sudo_cmd apt-get update -q; return; }
+  fi
+  if [ -z "$entry" ]; then
+    say "no apt entry for $codename main found to add source packages from"
+    exit 1
+  fi
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  printf '%s\n' "$entry" | $sudo_cmd tee /etc/apt/sources.list.d/kestrane-src.sources >/dev/null
+  $sudo_cmd apt-get update -q
+}
+
+# Unpacks Debian's source of $1 into $2 and prints the unpacked folder.
+fetch_source() {
+  local package=$1 version=$2 work=$3 dir
+  mkdir -p "$work"
+  dir=$(find "$work" -maxdepth 1 -type d -name "$package-$version*" | head -n 1)
+  if [ -z "$dir" ]; then
+    add_source_entry
+    (cd "$work" && apt-get source -q "$package" >&2)
+    dir=$(find "$work" -maxdepth 1 -type d -name "$package-$version*" | head -n 1)
+  fi
+  if [ -z "$dir" ]; then
+    say "apt-get source $package did not give version $version"
+    exit 1
+  fi
+  echo "$dir"
+}
+
+# Cache folders are named by version and by a checksum of the options, so a
+# change of either builds afresh instead of reusing a stale library.
+key() { printf '%s' "$* $(emcc -dumpversion 2>/dev/null)" | cksum | cut -d' ' -f1; }
+
+sdl_options=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_C_FLAGS_RELEASE=-O2 -DNDEBUG"
+  -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_THREADS=OFF
+  -DSDL_JOYSTICK=ON -DSDL_HAPTIC=OFF -DSDL_SENSOR=OFF -DSDL_HIDAPI=OFF
+  -DSDL_POWER=OFF -DSDL_LOCALE=OFF)
+sdl_prefix=$cache/sdl2-$sdl_version-$(key "${sdl_options[*]}")
+
+openmpt_options=(--disable-shared --enable-static --disable-openmpt123
+  --disable-examples --disable-tests --disable-doxygen-doc
+  --without-zlib --without-mpg123 --without-ogg --without-vorbis
+  --without-vorbisfile --without-portaudio --without-portaudiocpp
+  --without-pulseaudio --without-sndfile --without-flac --without-sdl2)
+openmpt_flags="-O2 -fexceptions"
+openmpt_prefix=$cache/libopenmpt-$openmpt_version-$(key "${openmpt_options[*]} $openmpt_flags")
+
+build_sdl() {
+  [ -f "$sdl_prefix/lib/libSDL2.a" ] && return
+  say "building SDL2 $sdl_version for the browser (once; several minutes)"
+  local src
+  src=$(fetch_source libsdl2 "$sdl_version" "$cache/src")
+  rm -rf "$sdl_prefix.build" "$sdl_prefix"
+  emcmake cmake -S "$src" -B "$sdl_prefix.build" "${sdl_options[@]}" \
+    -DCMAKE_INSTALL_PREFIX="$sdl_prefix" >&2
+  cmake --build "$sdl_prefix.build" -j "$jobs" >&2
+  cmake --install "$sdl_prefix.build" >&2
+  rm -rf "$sdl_prefix.build"
+}
+
+build_openmpt() {
+  [ -f "$openmpt_prefix/lib/libopenmpt.a" ] && return
+  say "building libopenmpt $openmpt_version for the browser (once; several minutes)"
+  local src work
+  src=$(fetch_source libopenmpt "$openmpt_version" "$cache/src")
+  work=$openmpt_prefix.build
+  rm -rf "$work" "$openmpt_prefix"
+  cp -a "$src" "$work"
+  # No --host: its config.sub does not know emscripten; emconfigure is enough.
+  (cd "$work" &&
+    emconfigure ./configure --prefix="$openmpt_prefix" "${openmpt_options[@]}" \
+      CFLAGS="$openmpt_flags" CXXFLAGS="$openmpt_flags" >&2 &&
+    emmake make -j "$jobs" >&2 &&
+    emmake make install >&2)
+  rm -rf "$work"
+}
+
+build_deps() {
+  build_sdl
+  build_openmpt
+}
+
+build_game() {
+  cd "$root"
+  cmake --preset web -DKESTRANE_WEB_SDL2="$sdl_prefix" -DKESTRANE_WEB_OPENMPT="$openmpt_prefix" >&2
+  cmake --build --preset web -j "$jobs" >&2
+}
+
+# Serves the site folder on 127.0.0.1 (port KESTRANE_WEB_PORT, 8000 unless
+# set; 0 takes any free one) until interrupted.
+serve() {
+  exec python3 - "$1" "${KESTRANE_WEB_PORT:-8000}" <<'EOF'
+import functools, http.server, sys
+handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])
+handler.extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
+                          '.wasm': 'application/wasm', '.js': 'text/javascript'}
+server = http.server.ThreadingHTTPServer(('127.0.0.1', int(sys.argv[2])), handler)
+print(f'Kestrane in your browser: http://127.0.0.1:{server.server_port}/ (Ctrl-C stops)', flush=True)
+try:
+    server.serve_forever()
+except KeyboardInterrupt:
+    pass
+EOF
+}
+
+case "$mode" in
+  serve|--build|--deps) ;;
+  *) echo "usage: scripts/web.sh [--build | --deps]" >&2; exit 2 ;;
+esac
+install_missing
+build_deps
+[ "$mode" = --deps ] && exit 0
+build_game
+site=$root/build/web/site
+[ "$mode" = --build ] && { echo "$site"; exit 0; }
+serve "$site"

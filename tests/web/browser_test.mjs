@@ -1,0 +1,311 @@
+// The browser build end to end, in real headless Chromium: the start cover,
+// the title picture, sound after the first key, Space into play, steering,
+// Escape back, the web link opening the game's page in a new tab, quitting
+// and playing again, and not one console error on the way.
+// Usage: node browser_test.mjs SITE-FOLDER PICTURE-FOLDER [--measure SECONDS]
+// With --measure it only plays for that long and prints frame timing and CPU.
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+const [siteArgument, pictures, option, optionValue] = process.argv.slice(2);
+if (!siteArgument || !pictures) {
+  console.error('usage: node browser_test.mjs SITE-FOLDER PICTURE-FOLDER [--measure SECONDS]');
+  process.exit(2);
+}
+const site = path.resolve(siteArgument);
+const measureSeconds = option === '--measure' ? Number(optionValue || 10) : 0;
+
+function fail(message) {
+  throw new Error(message);
+}
+
+// A binary PPM (P6) as { width, height, rgb }.
+function readPpm(file) {
+  const bytes = fs.readFileSync(path.join(pictures, file));
+  const fields = [];
+  let i = 0;
+  while (fields.length < 4) {
+    while (/\s/.test(String.fromCharCode(bytes[i]))) i++;
+    if (bytes[i] === 0x23) { while (bytes[i] !== 0x0a) i++; continue; }
+    let word = '';
+    while (!/\s/.test(String.fromCharCode(bytes[i]))) word += String.fromCharCode(bytes[i++]);
+    fields.push(word);
+  }
+  const [width, height] = [Number(fields[1]), Number(fields[2])];
+  return { width, height, rgb: bytes.subarray(i + 1, i + 1 + width * height * 3) };
+}
+
+const title = readPpm('picTitle.ppm');
+const link = readPpm('sprLink.ppm');
+const ship = readPpm('sprPlayer.ppm');
+
+// The site over HTTP on a free port of 127.0.0.1, as any static host would.
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+                '.data': 'application/octet-stream', '.png': 'image/png' };
+const server = http.createServer((request, response) => {
+  const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
+  const file = path.join(site, name.endsWith('/') ? name + 'index.html' : name);
+  if (!file.startsWith(site + path.sep) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+    response.writeHead(404).end();
+    return;
+  }
+  response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
+  fs.createReadStream(file).pipe(response);
+});
+await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+const base = `http://127.0.0.1:${server.address().port}/`;
+
+const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrane-chromium-'));
+const browser = await puppeteer.launch({
+  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+  headless: true,
+  userDataDir: profile,
+  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+});
+
+const problems = [];
+function watch(page, where) {
+  page.on('console', (m) => { if (process.env.DEBUG) console.log(where, m.type(), m.text()); if (m.type() === 'error') problems.push(`${where} console: ${m.text()}`); });
+  page.on('pageerror', (e) => problems.push(`${where} page error: ${e.message}`));
+  page.on('requestfailed', (r) => problems.push(`${where} request failed: ${r.url()}`));
+  page.on('response', (r) => { if (r.status() >= 400) problems.push(`${where} ${r.status()}: ${r.url()}`); });
+}
+
+async function waitFor(what, seconds, check) {
+  const end = Date.now() + seconds * 1000;
+  for (;;) {
+    const result = await check();
+    if (result) return result;
+    if (Date.now() > end) fail(`timed out after ${seconds} s: ${what}`);
+    await new Promise((r) => setTimeout(r, 100));
+  }
+}
+
+let exitCode = 0;
+try {
+  const page = await browser.newPage();
+  watch(page, 'game');
+  await page.setViewport({ width: 1000, height: 900 });
+  // Records, for every game key the page sees, whether it was kept from the page.
+  await page.evaluateOnNewDocument(() => {
+    window.keysLetThrough = [];
+    window.addEventListener('keydown', (e) => {
+      if (e.key.startsWith('Arrow') || e.key === ' ') {
+        if (!e.defaultPrevented) window.keysLetThrough.push(e.key);
+      }
+    });
+  });
+  await page.goto(base + 'index.html');
+  await page.waitForFunction(
+    () => /Click or press a key/.test(document.getElementById('prompt').textContent),
+    { timeout: 60000 });
+
+  // The canvas as RGB bytes.
+  async function capture() {
+    const encoded = await page.evaluate(() => {
+      const c = document.getElementById('canvas');
+      if (c.width !== 400 || c.height !== 400) return '';
+      const d = c.getContext('2d').getImageData(0, 0, 400, 400).data;
+      let s = '';
+      for (let i = 0; i < d.length; i += 4) s += String.fromCharCode(d[i], d[i + 1], d[i + 2]);
+      return btoa(s);
+    });
+    return encoded ? Buffer.from(encoded, 'base64') : null;
+  }
+  // Whether rectangle (x, y, w, h) of the canvas equals (sx, sy) of a picture.
+  function same(shot, x, y, w, h, picture, sx, sy) {
+    for (let r = 0; r < h; r++) {
+      const a = ((y + r) * 400 + x) * 3, b = ((sy + r) * picture.width + sx) * 3;
+      if (!shot.subarray(a, a + w * 3).equals(picture.rgb.subarray(b, b + w * 3))) return false;
+    }
+    return true;
+  }
+  const titleShown = async () => { const s = await capture(); return s && same(s, 0, 0, 400, 380, title, 0, 0); };
+  const playShown = async () => { const s = await capture(); return s && !same(s, 0, 0, 400, 20, title, 0, 0); };
+  // Where the level ship (middle cell, opaque where its mask is black) is drawn.
+  function findShip(shot) {
+    const cell = [];
+    for (let y = 0; y < 45; y++)
+      for (let x = 0; x < 45; x++) {
+        const m = ((45 + y) * ship.width + 45 + x) * 3;
+        if (ship.rgb[m] + ship.rgb[m + 1] + ship.rgb[m + 2] !== 0) continue;
+        const p = (y * ship.width + 45 + x) * 3;
+        cell.push([x, y, ship.rgb[p], ship.rgb[p + 1], ship.rgb[p + 2]]);
+      }
+    let best = { score: 0, x: -1, y: -1 };
+    // The ship stays within x 5..350 and y 100..330.
+    for (let y = 100; y <= 330; y++)
+      for (let x = 5; x <= 350; x++) {
+        let misses = 0;
+        const allowed = cell.length - best.score;
+        for (const [cx, cy, r, g, b] of cell) {
+          const q = ((y + cy) * 400 + x + cx) * 3;
+          if (shot[q] !== r || shot[q + 1] !== g || shot[q + 2] !== b) if (++misses >= allowed) break;
+        }
+        if (cell.length - misses > best.score) best = { score: cell.length - misses, x, y };
+      }
+    return best.score >= cell.length * 0.9 ? best : null;
+  }
+  async function tap(key) {
+    await page.keyboard.down(key);
+    await new Promise((r) => setTimeout(r, 120));
+    await page.keyboard.up(key);
+  }
+
+  if (measureSeconds > 0) {
+    await tap('Space');
+    await waitFor('the title picture', 30, titleShown);
+    await tap('Space');
+    await waitFor('play', 10, playShown);
+    await measure(page, measureSeconds);
+  } else {
+    // The game fills the window at a whole-number scale, centred, pixels sharp.
+    const layout = await page.evaluate(() => {
+      const r = document.getElementById('canvas').getBoundingClientRect();
+      return { left: r.left, width: r.width, height: r.height,
+               rendering: getComputedStyle(document.getElementById('canvas')).imageRendering };
+    });
+    if (layout.width !== 800 || layout.height !== 800 || layout.left !== 100 || layout.rendering !== 'pixelated')
+      fail(`the game is not shown centred at twice its size, pixelated: ${JSON.stringify(layout)}`);
+
+    // The first key starts the game, and with it the sound.
+    await tap('Space');
+    await waitFor('the title picture', 30, titleShown);
+    await waitFor('the sound to play', 10, () => page.evaluate(async () => {
+      const audio = window.kestraneGame && window.kestraneGame.SDL2;
+      if (!audio || !audio.audioContext || audio.audioContext.state !== 'running') return false;
+      if (!window.tap) {
+        window.tap = audio.audioContext.createAnalyser();
+        audio.audio.scriptProcessorNode.connect(window.tap);
+      }
+      const samples = new Float32Array(window.tap.fftSize);
+      window.tap.getFloatTimeDomainData(samples);
+      return samples.some((v) => Math.abs(v) > 0.01);
+    }));
+
+    await tap('Space');
+    await waitFor('Space to bring the status bar', 10, playShown);
+    const before = await waitFor('the ship at the start', 5, async () => findShip(await capture()));
+    await page.keyboard.down('ArrowLeft');
+    await new Promise((r) => setTimeout(r, 500));
+    await page.keyboard.up('ArrowLeft');
+    await new Promise((r) => setTimeout(r, 200));
+    const after = await waitFor('the ship after steering', 5, async () => findShip(await capture()));
+    if (after.x >= before.x - 10) fail(`the left arrow did not move the ship: x ${before.x} to ${after.x}`);
+
+    await tap('Escape');
+    await waitFor('Escape to return to the title', 10, titleShown);
+
+    // The link lights under the pointer; a click opens the game's page.
+    const box = await page.evaluate(() => {
+      const r = document.getElementById('canvas').getBoundingClientRect();
+      return { left: r.left, top: r.top, scale: r.width / 400 };
+    });
+    await page.mouse.move(box.left + 200 * box.scale, box.top + 57 * box.scale);
+    await waitFor('the link to light', 5, async () => {
+      const s = await capture();
+      return s && same(s, 132, 52, 141, 10, link, 0, 10);
+    });
+    const opened = browser.waitForTarget((t) => t.opener() === page.target(), { timeout: 10000 });
+    await page.mouse.click(box.left + 200 * box.scale, box.top + 57 * box.scale);
+    const target = await opened;
+    if (target.url() !== base + 'page/index.html') fail(`the link opened ${target.url()}`);
+    const about = await target.page();
+    watch(about, 'game page');
+    await about.waitForFunction(() => document.readyState === 'complete');
+    const content = await about.evaluate(() => ({
+      play: document.querySelector('a[href="../index.html"]') !== null,
+      shots: [...document.images].every((i) => i.complete && i.naturalWidth === 400),
+    }));
+    if (!content.play || !content.shots) fail(`the game's page is incomplete: ${JSON.stringify(content)}`);
+    await about.close();
+    await page.bringToFront();
+    // Off the link, so the next title shows the caption unlit.
+    await page.mouse.move(1, 1);
+
+    // Escape on the title ends the game; any key starts another.
+    await tap('Escape');
+    await page.waitForFunction(
+      () => !document.getElementById('cover').hidden &&
+            /press any key to play again/i.test(document.getElementById('prompt').textContent),
+      { timeout: 10000 });
+    await tap('KeyM');
+    await waitFor('the title picture in the second game', 30, titleShown);
+
+    const through = await page.evaluate(() => window.keysLetThrough);
+    if (through.length > 0) fail(`game keys reached the page: ${through.join(', ')}`);
+  }
+  if (problems.length > 0) fail(problems.join('\n'));
+  if (measureSeconds === 0) console.log('browser end-to-end: all checks passed');
+} catch (error) {
+  console.error(`browser end-to-end: ${error.message}`);
+  exitCode = 1;
+} finally {
+  await browser.close();
+  server.close();
+  fs.rmSync(profile, { recursive: true, force: true });
+}
+process.exit(exitCode);
+
+// Frame times from the page's own clock: every picture the game shows goes
+// through putImageData. A frame tick scrolls the whole star field; explosion
+// and banner steps change a few rows only, and are left out. Then the processor time of every browser process.
+async function measure(page, seconds) {
+  const cpu = () => {
+    let ticks = 0;
+    const walk = (pid) => {
+      try {
+        const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8').split(') ')[1].split(' ');
+        ticks += Number(stat[11]) + Number(stat[12]);
+        const children = fs.readFileSync(`/proc/${pid}/task/${pid}/children`, 'utf8').trim();
+        for (const c of children ? children.split(' ') : []) walk(c);
+      } catch { /* gone meanwhile */ }
+    };
+    walk(browser.process().pid);
+    return ticks / 100;
+  };
+  const session = await page.createCDPSession();
+  await session.send('Performance.enable');
+  const busy = async () => (await session.send('Performance.getMetrics')).metrics
+    .find((m) => m.name === 'TaskDuration').value;
+  await page.evaluate(() => {
+    window.presents = [];
+    let previous = null;
+    const put = CanvasRenderingContext2D.prototype.putImageData;
+    CanvasRenderingContext2D.prototype.putImageData = function (image, ...rest) {
+      const words = new Uint32Array(image.data.buffer.slice(0));
+      let first = -1, last = -1;
+      if (previous) {
+        for (let i = 0; i < words.length; i++) {
+          if (words[i] === previous[i]) continue;
+          if (first < 0) first = i;
+          last = i;
+        }
+      }
+      previous = words;
+      window.presents.push([performance.now(), first >= 0 && (last - first) / 400 > 300]);
+      return put.call(this, image, ...rest);
+    };
+  });
+  const [cpu0, busy0, wall0] = [cpu(), await busy(), Date.now()];
+  await new Promise((r) => setTimeout(r, seconds * 1000));
+  const [cpu1, busy1, wall1] = [cpu(), await busy(), Date.now()];
+  const presents = await page.evaluate(() => window.presents);
+  const gaps = [];
+  for (let i = 1; i < presents.length; i++)
+    if (presents[i][1] && presents[i - 1][1]) gaps.push(presents[i][0] - presents[i - 1][0]);
+  gaps.sort((a, b) => a - b);
+  const within = gaps.filter((g) => Math.abs(g - 50) <= 3).length;
+  const mean = gaps.reduce((a, b) => a + b, 0) / gaps.length;
+  const wall = (wall1 - wall0) / 1000;
+  console.log(`frame ticks: ${gaps.length + 1} measured of ${presents.length} presents in ${seconds} s`);
+  console.log(`frames per second ${(1000 / mean).toFixed(2)}; intervals (ms): min ${gaps[0].toFixed(1)}, ` +
+    `median ${gaps[gaps.length >> 1].toFixed(1)}, max ${gaps[gaps.length - 1].toFixed(1)}; ` +
+    `within 50 +- 3: ${within} of ${gaps.length}`);
+  console.log(`CPU: game tab's main thread ${(100 * (busy1 - busy0) / wall).toFixed(1)} %, ` +
+    `all browser processes ${(100 * (cpu1 - cpu0) / wall).toFixed(1)} % of one core`);
+}
