@@ -222,20 +222,17 @@ std::array<SampleData, kSampleCount + 1> MakeSamples() {
                      (body + 0.9 * low * std::exp(-t / 0.1) + 0.2 * n * std::exp(-t / 0.006)));
   });
   // Hats and crash: noise with only its top left (second difference).
-  s[kHat] = OneShot("hihat", 0.08, 40, [&noise, a = 0.0, b = 0.0](double t) mutable {
-    const double n = noise.Next();
-    const double high = n - 2 * a + b;
-    b = a;
-    a = n;
-    return 0.25 * high * std::exp(-t / 0.02);
-  });
-  s[kCrash] = OneShot("crash", 1.3, 40, [&noise, a = 0.0, b = 0.0](double t) mutable {
-    const double n = noise.Next();
-    const double high = n - 2 * a + b;
-    b = a;
-    a = n;
-    return 0.3 * high * std::exp(-t / 0.4);
-  });
+  const auto highNoise = [&noise](double gain, double decay) {
+    return [&noise, gain, decay, a = 0.0, b = 0.0](double t) mutable {
+      const double n = noise.Next();
+      const double high = n - 2 * a + b;
+      b = a;
+      a = n;
+      return gain * high * std::exp(-t / decay);
+    };
+  };
+  s[kHat] = OneShot("hihat", 0.08, 40, highNoise(0.25, 0.02));
+  s[kCrash] = OneShot("crash", 1.3, 40, highNoise(0.3, 0.4));
   // Saw for the bass, C-1 = C1: cycles of 128 samples.
   s[kBass] = Cycle(
       "bass", 128, 10, [](int h) { return 1.0 / h; }, 50, 24);
