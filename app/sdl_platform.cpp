@@ -502,11 +502,12 @@ void SdlPlatform::PresentRows(const Surface& canvas, int first, int end) {
   shown_ = &canvas;
   SDL_Surface* ws = WindowSurface();
   // Only the rows the caller drew go to the window system: on the title that
-  // is the banner's 17 rows, 50 times a second, not all 400. A surface of a
-  // new size (another output scale) holds nothing yet: every row.
-  if (ws != surface_ || ws->w != surfaceWidth_) {
-    surface_ = ws;
-    surfaceWidth_ = ws->w;
+  // is the banner's 17 rows, 50 times a second, not all 400. A new surface
+  // (another output scale, a compositor's configure) holds nothing yet:
+  // every row. SDL may allocate it where the old one was, so it is known by
+  // the absence of our mark, not by its address.
+  if (ws->userdata != this) {
+    ws->userdata = this;
     first = 0;
     end = canvas.Height();
   }

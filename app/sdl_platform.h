@@ -63,8 +63,6 @@ class SdlPlatform : public Platform {
   int mouseScale_ = 1;  // window coordinates per canvas pixel
   std::vector<uint32_t> wideRow_;  // one enlarged row, for surfaces of another format
   const Surface* shown_ = nullptr;  // the canvas presented last, shown again on expose
-  const SDL_Surface* surface_ = nullptr;  // the window surface presented to last
-  int surfaceWidth_ = 0;
 
   struct Controller {
     _SDL_GameController* pad = nullptr;

@@ -183,6 +183,28 @@ TEST(SdlPlatform, AnExposedWindowShowsTheLastPresentedCanvasAgain) {
     EXPECT_EQ(pixel(399, 399), canvas.Pixel(399, 399));
     SDL_FillRect(shown, nullptr, 0);
   }
+
+  // The window system replaced the surface (a compositor's configure, another
+  // output scale): the next present, even of a few rows, fills all of it.
+  // SDL soon settles on handing out each new surface at the old one's
+  // address, so the address cannot tell them apart.
+  auto replaceSurface = [&] {
+    SDL_SetWindowSize(window, 401, 401);
+    SDL_GetWindowSurface(window);
+    SDL_SetWindowSize(window, 400, 400);
+  };
+  for (int i = 0; i < 3; ++i) {
+    replaceSurface();
+    p->Present(canvas);
+  }
+  for (int i = 0; i < 3; ++i) {
+    replaceSurface();
+    p->PresentRows(canvas, 380, 397);
+    shown = SDL_GetWindowSurface(window);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(pixel(0, 0), canvas.Pixel(0, 0));
+    EXPECT_EQ(pixel(399, 399), canvas.Pixel(399, 399));
+  }
 }
 
 TEST(SdlPlatform, AControllerPlaysAsTheKeyboardDoesAndMayComeAndGo) {
