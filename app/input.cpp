@@ -1,8 +1,8 @@
 #include "app/input.h"
 
 #include "app/event_loop.h"
-#include "game/flow.h"
 #include "app/main_form.h"
+#include "game/flow.h"
 #include "game/music.h"
 #include "game/player.h"
 

@@ -3,12 +3,12 @@
 #include <chrono>
 #include <string>
 
-#include "game/flow.h"
 #include "app/input.h"
 #include "app/link.h"
-#include "game/music.h"
 #include "display/banner.h"
 #include "display/title.h"
+#include "game/flow.h"
+#include "game/music.h"
 #include "game/tick.h"
 
 namespace {

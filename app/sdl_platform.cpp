@@ -214,7 +214,6 @@ bool SdlPlatform::OpenWindow(std::string& error) {
     }
     SDL_Surface* ws = SDL_GetWindowSurface(window_);
     if (ws != nullptr) {
-      scale_ = std::clamp(ws->w / kWidth, 1, kMaxScale);
       int windowWidth = kWidth;
       SDL_GetWindowSize(window_, &windowWidth, nullptr);
       mouseScale_ = std::max(1, windowWidth / kWidth);

@@ -14,7 +14,7 @@ struct _SDL_GameController;
 
 class SdlPlatform : public Platform {
  public:
-  // The canvas size in logical units; the window shows it Scale() times larger.
+  // The canvas size in logical units; the window shows it scale_ times larger.
   static constexpr int kWidth = 400, kHeight = 400;
   static constexpr int kMaxScale = 8;
 
@@ -26,8 +26,6 @@ class SdlPlatform : public Platform {
 
   // The pixel layout of the window's surface, which the canvas shares.
   PixelFormat Format() const { return format_; }
-  // How many window pixels, across and down, show one canvas pixel.
-  int Scale() const { return scale_; }
   void SetIcon(const Surface& icon);
   void ShowWindow();
 
@@ -46,7 +44,7 @@ class SdlPlatform : public Platform {
   // The window's surface, or the end of the program when there is none.
   SDL_Surface* WindowSurface();
   // Copies canvas rows [firstRow, endRow) into the window's surface, each
-  // pixel as a Scale() x Scale() square, in the surface's own format.
+  // pixel as a scale_ x scale_ square, in the surface's own format.
   void CopyRows(const Surface& canvas, SDL_Surface* ws, int firstRow, int endRow);
   // Sends the window pixels of canvas rows [firstRow, endRow) to the screen.
   void UpdateRows(int firstRow, int endRow);
@@ -59,7 +57,7 @@ class SdlPlatform : public Platform {
 
   SDL_Window* window_ = nullptr;
   PixelFormat format_;
-  int scale_ = 1;
+  int scale_ = 1;  // window pixels, across and down, per canvas pixel; read at each present
   int mouseScale_ = 1;  // window coordinates per canvas pixel
   std::vector<uint32_t> wideRow_;  // one enlarged row, for surfaces of another format
   const Surface* shown_ = nullptr;  // the canvas presented last, shown again on expose

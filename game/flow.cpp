@@ -1,9 +1,9 @@
 #include "game/flow.h"
 
-#include "game/effects.h"
-#include "game/music.h"
 #include "display/banner.h"
 #include "display/title.h"
+#include "game/effects.h"
+#include "game/music.h"
 #include "game/player.h"
 
 namespace {

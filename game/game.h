@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <span>
 
-#include "game/host.h"
 #include "assets/surfaces.h"
 #include "audio/module_player.h"
 #include "audio/wave_output.h"
+#include "game/host.h"
 #include "game/random.h"
 #include "game/world.h"
 

@@ -1,8 +1,8 @@
 #include "game/shots.h"
 
-#include "game/flow.h"
 #include "game/effects.h"
 #include "game/enemies.h"
+#include "game/flow.h"
 #include "game/player.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "game/tick.h"
 
-#include "game/flow.h"
 #include "display/status_bar.h"
 #include "game/enemies.h"
+#include "game/flow.h"
 #include "game/player.h"
 #include "game/shots.h"
 

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "assets/resources.h"
-#include "game/effects.h"
 #include "audio/mixer.h"
 #include "audio/mixer_audio.h"
 #include "audio/silent_audio.h"
 #include "audio/wave_image.h"
+#include "game/effects.h"
 #include "tests/scripted_platform.h"
 
 namespace {

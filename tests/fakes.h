@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "game/flow.h"
 #include "app/main_form.h"
 #include "assets/resources.h"
 #include "audio/silent_audio.h"
 #include "audio/wave_output.h"
+#include "game/flow.h"
 #include "game/game.h"
 #include "game/random.h"
 #include "tests/scripted_platform.h"

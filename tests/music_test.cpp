@@ -11,9 +11,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
