@@ -1,27 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs. Only what is missing is
 # installed, so a second run costs nothing.
-# Usage: scripts/setup.sh [play]
+# Usage: scripts/setup.sh [play | web]
 #   play: only what building and playing the game need (scripts/play.sh)
-#   no argument: that, and what the tests, benchmarks and scripts need
+#   web: what the browser build and its test need (scripts/web.sh)
+#   no argument: all of it, and what the tests, benchmarks and scripts need
 set -euo pipefail
-packages=(build-essential cmake pkg-config libsdl2-dev libopenmpt-dev zlib1g-dev
-          libx11-dev)
-if [ "${1:-}" != play ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev
-             xvfb xdotool imagemagick fonts-dejavu-core x11-utils sox
-             file lintian appstream desktop-file-utils weston python3
-             emscripten chromium dpkg-dev)
-  # The browser test runs under node with npm; either may come from elsewhere.
-  command -v npm >/dev/null || packages+=(nodejs npm)
-fi
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+cd "$(dirname "$0")/.."
+. scripts/debian.sh
+play=(build-essential cmake pkg-config libsdl2-dev libopenmpt-dev zlib1g-dev libx11-dev)
+web=(build-essential cmake python3 emscripten chromium dpkg-dev)
+# The browser test runs under node with npm; either may come from elsewhere.
+command -v npm >/dev/null || web+=(nodejs npm)
+case "${1:-}" in
+  play) packages=("${play[@]}") ;;
+  web) packages=("${web[@]}") ;;
+  "") packages=("${play[@]}" "${web[@]}" libgtest-dev libgmock-dev libbenchmark-dev
+                xvfb xdotool imagemagick fonts-dejavu-core x11-utils sox
+                file lintian appstream desktop-file-utils weston) ;;
+  *) echo "usage: scripts/setup.sh [play | web]" >&2; exit 2 ;;
+esac
+install_packages "${packages[@]}"

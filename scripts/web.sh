@@ -8,6 +8,7 @@
 # versions and build options, so only the first build pays for them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/debian.sh"
 mode=${1:-serve}
 
 sdl_version=2.26.5
@@ -22,89 +23,15 @@ export NODE_OPTIONS=--no-experimental-fetch
 
 say() { echo "web: $*" >&2; }
 
-# Each tool the web build needs, and the Debian package that brings it; a tool
-# already present (node with its npm from another source, say) is kept.
-install_missing() {
-  local tools=(emcc:emscripten chromium:chromium node:nodejs npm:npm
-               dpkg-source:dpkg-dev cmake:cmake make:make python3:python3)
-  local missing=() t
-  for t in "${tools[@]}"; do
-    command -v "${t%%:*}" >/dev/null || missing+=("${t#*:}")
-  done
-  [ ${#missing[@]} -eq 0 ] && return
-  local sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
-}
-
-# apt-get source needs a deb-src entry; it reuses the mirror and key of the
-# entry the machine already takes this release's main packages from.
-add_source_entry() {
-  if grep -rqsE '^(deb-src[[:space:]]|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    return
-  fi
-  local codename entry sudo_cmd=""
-  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-  entry=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk -v c="$codename" '
-    BEGIN { RS = ""; FS = "\n" }
-    {
-      uris = ""; key = ""; ours = 0; mainc = 0
-      for (i = 1; i <= NF; i++) {
-        if ($i ~ /^URIs:/) uris = $i
-        if ($i ~ /^Signed-By:/) key = $i
-        if ($i ~ /^Suites:/ && (" " $i " ") ~ (" " c " ")) ours = 1
-        if ($i ~ /^Components:/ && (" " $i " ") ~ / main /) mainc = 1
-      }
-      if (ours && mainc && uris != "") {
-        print "Types: deb-src"; print uris; print "Suites: " c; print "Components: main"
-        if (key != "") print key
-        exit
-      }
-    }')
-  if [ -z "$entry" ] && [ -f /etc/apt/sources.list ]; then
-    entry=$(awk -v c="$codename" '$1 == "deb" && $0 ~ (" " c " ") && / main/ {
-      sub(/^deb/, "deb-src"); print; exit }' /etc/apt/sources.list)
-    [ -n "$entry" ] && entry="$entry"$'\n'
-    [ -n "$entry" ] && { [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-      printf '%s' "$entry" | $sudo_cmd tee /etc/apt/sources.list.d/kestrane-src.list >/dev/null
-      $sudo_cmd apt-get update -q; return; }
-  fi
-  if [ -z "$entry" ]; then
-    say "no apt entry for $codename main found to add source packages from"
-    exit 1
-  fi
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  printf '%s\n' "$entry" | $sudo_cmd tee /etc/apt/sources.list.d/kestrane-src.sources >/dev/null
-  $sudo_cmd apt-get update -q
-}
-
-# Unpacks Debian's source of $1 into $2 and prints the unpacked folder.
-fetch_source() {
-  local package=$1 version=$2 work=$3 dir
-  mkdir -p "$work"
-  dir=$(find "$work" -maxdepth 1 -type d -name "$package-$version*" | head -n 1)
-  if [ -z "$dir" ]; then
-    add_source_entry
-    (cd "$work" && apt-get source -q "$package" >&2)
-    dir=$(find "$work" -maxdepth 1 -type d -name "$package-$version*" | head -n 1)
-  fi
-  if [ -z "$dir" ]; then
-    say "apt-get source $package did not give version $version"
-    exit 1
-  fi
-  echo "$dir"
-}
-
-# Cache folders are named by version and by a checksum of the options, so a
-# change of either builds afresh instead of reusing a stale library.
-key() { printf '%s' "$* $(emcc -dumpversion 2>/dev/null)" | cksum | cut -d' ' -f1; }
+# Cache folders are named by version and by a checksum of the options and of
+# the compiler's version, so a change of any builds afresh instead of reusing
+# a stale library. Only called once emscripten is installed.
+key() { printf '%s' "$* $(emcc -dumpversion)" | cksum | cut -d' ' -f1; }
 
 sdl_options=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_C_FLAGS_RELEASE=-O2 -DNDEBUG"
   -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_THREADS=OFF
   -DSDL_JOYSTICK=ON -DSDL_HAPTIC=OFF -DSDL_SENSOR=OFF -DSDL_HIDAPI=OFF
   -DSDL_POWER=OFF -DSDL_LOCALE=OFF)
-sdl_prefix=$cache/sdl2-$sdl_version-$(key "${sdl_options[*]}")
 
 openmpt_options=(--disable-shared --enable-static --disable-openmpt123
   --disable-examples --disable-tests --disable-doxygen-doc
@@ -112,10 +39,9 @@ openmpt_options=(--disable-shared --enable-static --disable-openmpt123
   --without-vorbisfile --without-portaudio --without-portaudiocpp
   --without-pulseaudio --without-sndfile --without-flac --without-sdl2)
 openmpt_flags="-O2 -fexceptions"
-openmpt_prefix=$cache/libopenmpt-$openmpt_version-$(key "${openmpt_options[*]} $openmpt_flags")
 
 build_sdl() {
-  [ -f "$sdl_prefix/lib/libSDL2.a" ] && return
+  is_built "$sdl_prefix" && return
   say "building SDL2 $sdl_version for the browser (once; several minutes)"
   local src
   src=$(fetch_source libsdl2 "$sdl_version" "$cache/src")
@@ -125,10 +51,12 @@ build_sdl() {
   cmake --build "$sdl_prefix.build" -j "$jobs" >&2
   cmake --install "$sdl_prefix.build" >&2
   rm -rf "$sdl_prefix.build"
+  mark_built "$sdl_prefix"
+  remove_stale_builds "$cache" sdl2 "$sdl_prefix"
 }
 
 build_openmpt() {
-  [ -f "$openmpt_prefix/lib/libopenmpt.a" ] && return
+  is_built "$openmpt_prefix" && return
   say "building libopenmpt $openmpt_version for the browser (once; several minutes)"
   local src work
   src=$(fetch_source libopenmpt "$openmpt_version" "$cache/src")
@@ -142,9 +70,13 @@ build_openmpt() {
     emmake make -j "$jobs" >&2 &&
     emmake make install >&2)
   rm -rf "$work"
+  mark_built "$openmpt_prefix"
+  remove_stale_builds "$cache" libopenmpt "$openmpt_prefix"
 }
 
 build_deps() {
+  sdl_prefix=$cache/sdl2-$sdl_version-$(key "${sdl_options[*]}")
+  openmpt_prefix=$cache/libopenmpt-$openmpt_version-$(key "${openmpt_options[*]} $openmpt_flags")
   build_sdl
   build_openmpt
 }
@@ -176,7 +108,7 @@ case "$mode" in
   serve|--build|--deps) ;;
   *) echo "usage: scripts/web.sh [--build | --deps]" >&2; exit 2 ;;
 esac
-install_missing
+"$root/scripts/setup.sh" web
 build_deps
 [ "$mode" = --deps ] && exit 0
 build_game
