@@ -204,6 +204,7 @@ bool SdlPlatform::Translate(const void* sdlEvent, Event& e) {
 }
 
 bool SdlPlatform::WaitEvent(Event& e, uint32_t timeoutMs) {
+  KeepTextInputOff();  // whatever turned it on since
   const uint32_t start = SDL_GetTicks();
   for (;;) {
     if (queueCount_ > 0) {
