@@ -35,7 +35,8 @@ uint32_t ClockSeed() {
 
 }  // namespace
 
-void Form_Load(Game& g, std::optional<std::string_view> exeFolder) {
+void Form_Load(Game& g, std::optional<std::string_view> exeFolder,
+               const std::function<void()>& musicLoaded) {
   World& w = g.world;
   g.random.Seed(ClockSeed());
   const std::string caption = "Kestrane v" + std::to_string(KESTRANE_VERSION_MAJOR) + "." +
@@ -45,6 +46,7 @@ void Form_Load(Game& g, std::optional<std::string_view> exeFolder) {
   // the working directory could load any file of that name.
   w.MusicPath = exeFolder ? MusicFilePath(*exeFolder) : std::string();
   InitMusic(g);
+  if (musicLoaded) musicLoaded();
   w.GameRunning = false;
   w.SoundOn = true;
   w.MusicOn = true;

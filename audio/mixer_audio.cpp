@@ -36,7 +36,9 @@ class Locked {
 MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, AudioLock& lock)
     : mixer_(mixer), lock_(lock) {}
 
-MixerModulePlayer::~MixerModulePlayer() {
+MixerModulePlayer::~MixerModulePlayer() { StopSeeking(); }
+
+void MixerModulePlayer::StopSeeking() {
   Close();
   {
     std::lock_guard<std::mutex> guard(requestMutex_);

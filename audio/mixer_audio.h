@@ -61,6 +61,9 @@ class MixerModulePlayer : public ModulePlayer {
   bool StopBackgroundPlay() override;
   // Frees every module.
   bool Close() override;
+  // Frees every module and ends the seeking thread; called by the owner of
+  // the lock before the lock goes (and by the destructor).
+  void StopSeeking();
 
  private:
   struct Slot {
