@@ -11,7 +11,7 @@ namespace {
 constexpr size_t kChunkFrames = 64;
 
 // Stateless, so a section sounds the same whatever played before it.
-float Limit(float x) {
+float SoftClip(float x) {
   const float level = std::fabs(x);
   if (!(level > AudioMixer::kLimitFrom)) return x;
   constexpr float kRoom = AudioMixer::kCeiling - AudioMixer::kLimitFrom;
@@ -20,35 +20,35 @@ float Limit(float x) {
 }
 }  // namespace
 
-bool AudioMixer::Prepare(openmpt::module& module, const ModuleSection& section,
-                         PreparedSection& prepared) {
+bool AudioMixer::SeekSectionStart(openmpt::module& module, const ModuleSection& section,
+                         SoughtSection& sought) {
   try {
-    prepared.section = section;
-    prepared.lastRowOfEnd = module.get_pattern_num_rows(module.get_order_pattern(section.end)) - 1;
+    sought.section = section;
+    sought.lastRowOfEnd = module.get_pattern_num_rows(module.get_order_pattern(section.end)) - 1;
     // Seeking straight to a later position lets the notes heard before it ring
     // on; passing through the song's start silences every channel first.
     module.set_position_order_row(0, 0);
     module.set_position_order_row(section.start, 0);
-    prepared.position = module.get_current_order();
+    sought.position = module.get_current_order();
     return true;
   } catch (...) {
     return false;
   }
 }
 
-void AudioMixer::StartPrepared(openmpt::module& module, const PreparedSection& prepared) {
+void AudioMixer::StartSought(openmpt::module& module, const SoughtSection& sought) {
   jumpPending_ = true;
   music_ = &module;
-  section_ = prepared.section;
-  lastRowOfEnd_ = prepared.lastRowOfEnd;
-  position_ = prepared.position;
+  section_ = sought.section;
+  lastRowOfEnd_ = sought.lastRowOfEnd;
+  position_ = sought.position;
   DiscardAhead(position_);
 }
 
 void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& section) {
-  PreparedSection prepared;
-  if (Prepare(module, section, prepared)) {
-    StartPrepared(module, prepared);
+  SoughtSection sought;
+  if (SeekSectionStart(module, section, sought)) {
+    StartSought(module, sought);
   } else {
     StopSection();
   }
@@ -183,7 +183,7 @@ void AudioMixer::Smooth(float* out, size_t frames) {
     }
     for (int c = 0; c < kChannels; ++c) {
       last_[c] = frame[c];  // jumps are smoothed before the limit, in the plain sum
-      frame[c] = Limit(frame[c]);
+      frame[c] = SoftClip(frame[c]);
     }
   }
   // A jump on the frame after this block is smoothed at the start of the next.
