@@ -110,6 +110,8 @@ class AudioMixer {
   ModuleSection section_;
   int32_t lastRowOfEnd_ = 0;
   int32_t position_ = -1;  // where rendering is, ahead of what is heard
+  int32_t row_ = -1;       // the row rendering is in, and the frames read of it
+  size_t rowRead_ = 0;
   int32_t heard_ = -1;
   std::array<float, kAheadFrames * kChannels> ahead_{};
   size_t aheadPos_ = 0, aheadEnd_ = 0;  // the frames rendered and not yet taken
