@@ -59,7 +59,7 @@ class SdlConverter : public PixelConverter {
 
 std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
   std::unique_ptr<SdlPlatform> p(new SdlPlatform());
-  p->window_ = OpenGameWindow(kWidth, kHeight, kMaxScale, p->format_, error);
+  p->window_ = OpenGameWindow(kWidth, kHeight, kMaxScale, p->format_, p->x11_, error);
   if (p->window_ == nullptr) return nullptr;
   p->wideRow_.resize(static_cast<size_t>(kWidth) * kMaxScale);
   KeepTextInputOff();
@@ -70,6 +70,7 @@ std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
 
 SdlPlatform::~SdlPlatform() {
   pads_.CloseAll();
+  x11_.reset();
   if (window_ != nullptr) SDL_DestroyWindow(window_);
   SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER);
   SDL_Quit();
@@ -247,6 +248,24 @@ void SdlPlatform::CannotShow(const char* what) {
 
 void SdlPlatform::PresentRows(const Surface& canvas, int first, int end) {
   shown_ = &canvas;
+#ifdef KESTRANE_X11_PRESENT
+  if (x11_) {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    bool fresh = false;
+    const WindowPixels* pixels = x11_->Pixels(w, h, fresh);
+    if (pixels == nullptr) CannotShow("no shared memory for the window");
+    if (fresh) {
+      placement_ = Placement::Fit(kWidth, kHeight, w, h, kMaxScale);
+      surfaceWidth_ = windowWidth_ = w;
+      first = 0;
+      end = canvas.Height();
+    }
+    const WindowRect r = DrawRows(canvas, first, end, placement_, *pixels, nullptr, nullptr);
+    x11_->Send(fresh ? WindowRect{0, 0, w, h} : r);
+    return;
+  }
+#endif
   SDL_Surface* ws = SDL_GetWindowSurface(window_);
   if (ws == nullptr) CannotShow("no window surface");
   // Only the rows the caller drew go to the window system: on the title that

@@ -11,6 +11,7 @@
 #include "app/game_pads.h"
 #include "app/key_map.h"
 #include "app/presenter.h"
+#include "app/x11_present.h"
 
 struct SDL_Window;
 struct SDL_Surface;
@@ -52,6 +53,7 @@ class SdlPlatform : public Platform {
   [[noreturn]] void CannotShow(const char* what);
 
   SDL_Window* window_ = nullptr;
+  std::unique_ptr<X11Present> x11_;  // or null: SDL's window surface presents
   PixelFormat format_;
   Placement placement_;            // of the canvas in the window surface shown
   int surfaceWidth_ = kWidth;      // window surface pixels across ...

@@ -103,7 +103,7 @@ bool IsDriver(const char* name) {
 
 // Opens the window on the video driver running now.
 SDL_Window* OpenOnDriver(int width, int height, int maxScale, PixelFormat& format,
-                         std::string& error) {
+                         std::unique_ptr<X11Present>& x11, std::string& error) {
   const bool wayland = IsDriver("wayland");
   // A software window surface is far cheaper than a GL renderer on a
   // software-rendered X server, and the game needs nothing more. Wayland has
@@ -126,6 +126,14 @@ SDL_Window* OpenOnDriver(int width, int height, int maxScale, PixelFormat& forma
         SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
       }
     }
+#ifdef KESTRANE_X11_PRESENT
+    if (!wayland) {
+      x11 = X11Present::Create(window, format);
+      if (x11) return window;
+    }
+#else
+    (void)x11;
+#endif
     SDL_Surface* ws = SDL_GetWindowSurface(window);
     if (ws != nullptr) {
       if (ws->format->BytesPerPixel == 4) {
@@ -147,7 +155,7 @@ SDL_Window* OpenOnDriver(int width, int height, int maxScale, PixelFormat& forma
 }  // namespace
 
 SDL_Window* OpenGameWindow(int width, int height, int maxScale, PixelFormat& format,
-                           std::string& error) {
+                           std::unique_ptr<X11Present>& x11, std::string& error) {
   DriverChoice choice;
   if (!ChooseVideoDriver(choice, error)) return nullptr;
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
@@ -163,7 +171,7 @@ SDL_Window* OpenGameWindow(int width, int height, int maxScale, PixelFormat& for
     return nullptr;
   }
   const bool wayland = IsDriver("wayland");
-  SDL_Window* window = OpenOnDriver(width, height, maxScale, format, error);
+  SDL_Window* window = OpenOnDriver(width, height, maxScale, format, x11, error);
   if (window != nullptr) return window;
   // A Wayland session that cannot show our window (no GL there) may still
   // have XWayland, where a software surface needs nothing more.
@@ -171,5 +179,5 @@ SDL_Window* OpenGameWindow(int width, int height, int maxScale, PixelFormat& for
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
-  return OpenOnDriver(width, height, maxScale, format, error);
+  return OpenOnDriver(width, height, maxScale, format, x11, error);
 }

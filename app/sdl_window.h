@@ -2,8 +2,10 @@
 // system cannot show it, and the desktop's scale.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "app/x11_present.h"
 #include "assets/surface.h"
 
 struct SDL_Window;
@@ -12,7 +14,8 @@ struct SDL_Window;
 // opens the hidden, centred window of width x height logical units, enlarged
 // by the desktop's whole scale factor (at most maxScale). Null and a
 // one-line reason when there is no window system or the window cannot show
-// pictures. format is the window surface's pixel layout, which the canvas
-// shares. Called once, by SdlPlatform::Create.
+// pictures. format is the window's pixel layout, which the canvas shares.
+// x11 is set where the window presents through X11's shared memory rather
+// than SDL's window surface. Called once, by SdlPlatform::Create.
 SDL_Window* OpenGameWindow(int width, int height, int maxScale, PixelFormat& format,
-                           std::string& error);
+                           std::unique_ptr<X11Present>& x11, std::string& error);
