@@ -231,9 +231,17 @@ bool SdlPlatform::WaitEvent(Event& e, uint32_t timeoutMs) {
       continue;
     }
 #else
-    const int got =
-        left == 0 ? SDL_PollEvent(&ev) : SDL_WaitEventTimeout(&ev, static_cast<int>(left));
-    if (got == 0) return false;
+    // SDL pumps the window system's events as a wait ends; the looks that
+    // follow in the same millisecond take only what it found.
+    int got = 0;
+    const uint32_t now = SDL_GetTicks();
+    if (left == 0 && now == pumpedAt_) {
+      got = SDL_PeepEvents(&ev, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+    } else {
+      got = left == 0 ? SDL_PollEvent(&ev) : SDL_WaitEventTimeout(&ev, static_cast<int>(left));
+      pumpedAt_ = SDL_GetTicks();
+    }
+    if (got <= 0) return false;
 #endif
     if (Translate(&ev, e)) return true;
   }

@@ -63,6 +63,7 @@ class SdlPlatform : public Platform {
 
   GamePads pads_;
   HeldArrows arrows_;
+  uint32_t pumpedAt_ = 0;  // when SDL last read the window system's events
   static constexpr int kQueue = 16;
   Event queue_[kQueue];
   int queueHead_ = 0, queueCount_ = 0;
