@@ -41,7 +41,7 @@ void Form_Load(Game& g, std::optional<std::string_view> exeFolder,
   g.random.Seed(ClockSeed());
   const std::string caption = "Kestrane v" + std::to_string(KESTRANE_VERSION_MAJOR) + "." +
                               std::to_string(KESTRANE_VERSION_MINOR);
-  g.host.SetCaption(caption.c_str());
+  g.host.window.SetCaption(caption.c_str());
   // Without the executable's folder there is no music: a path relative to
   // the working directory could load any file of that name.
   w.MusicPath = exeFolder ? MusicFilePath(*exeFolder) : std::string();
