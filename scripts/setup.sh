@@ -6,7 +6,7 @@
 #   no argument: that, and what the tests, benchmarks and scripts need
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsdl2-dev libopenmpt-dev zlib1g-dev
-          libx11-dev)
+          libx11-dev libxext-dev)
 if [ "${1:-}" != play ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev
              xvfb xdotool imagemagick fonts-dejavu-core x11-utils sox
