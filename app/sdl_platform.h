@@ -63,7 +63,9 @@ class SdlPlatform : public Platform {
 
   GamePads pads_;
   HeldArrows arrows_;
+#ifndef __EMSCRIPTEN__
   uint32_t pumpedAt_ = 0;  // when SDL last read the window system's events
+#endif
   static constexpr int kQueue = 16;
   Event queue_[kQueue];
   int queueHead_ = 0, queueCount_ = 0;

@@ -25,9 +25,17 @@ uint8_t MaskShift(unsigned long mask) {
   }
   return shift;
 }
-}  // namespace
 
-struct X11Present::State {
+class ShmPresent : public X11Present {
+ public:
+  ShmPresent() = default;
+  ShmPresent(const ShmPresent&) = delete;
+  ShmPresent& operator=(const ShmPresent&) = delete;
+  ~ShmPresent() override;
+  const WindowPixels* Pixels(int width, int height, bool& fresh) override;
+  void Send(const WindowRect& r) override;
+  void Free();
+
   Display* display = nullptr;
   ::Window window = 0;
   Visual* visual = nullptr;
@@ -38,7 +46,7 @@ struct X11Present::State {
   WindowPixels pixels;
 };
 
-X11Present::X11Present(std::unique_ptr<State> state) : s_(std::move(state)) {}
+}  // namespace
 
 std::unique_ptr<X11Present> X11Present::Create(SDL_Window* window, PixelFormat& format) {
   SDL_SysWMinfo info;
@@ -56,82 +64,81 @@ std::unique_ptr<X11Present> X11Present::Create(SDL_Window* window, PixelFormat& 
       !eightBits(v->green_mask) || !eightBits(v->blue_mask)) {
     return nullptr;
   }
-  auto state = std::make_unique<State>();
-  state->display = display;
-  state->window = info.info.x11.window;
-  state->visual = v;
-  state->depth = attributes.depth;
-  state->gc = XCreateGC(display, state->window, 0, nullptr);
-  if (state->gc == nullptr) return nullptr;
-  std::unique_ptr<X11Present> present(new X11Present(std::move(state)));
+  auto present = std::make_unique<ShmPresent>();
+  present->display = display;
+  present->window = info.info.x11.window;
+  present->visual = v;
+  present->depth = attributes.depth;
+  present->gc = XCreateGC(display, present->window, 0, nullptr);
+  if (present->gc == nullptr) return nullptr;
   bool fresh = false;
   if (present->Pixels(attributes.width, attributes.height, fresh) == nullptr) return nullptr;
-  if (present->s_->image->bits_per_pixel != 32) return nullptr;
+  if (present->image->bits_per_pixel != 32) return nullptr;
   present->Free();  // the first present places the canvas afresh
   format = {MaskShift(v->red_mask), MaskShift(v->green_mask), MaskShift(v->blue_mask)};
   return present;
 }
 
-X11Present::~X11Present() {
+ShmPresent::~ShmPresent() {
   Free();
-  if (s_->gc != nullptr) XFreeGC(s_->display, s_->gc);
+  if (gc != nullptr) XFreeGC(display, gc);
 }
 
-void X11Present::Free() {
-  if (s_->image == nullptr) return;
-  XShmDetach(s_->display, &s_->shm);
-  XDestroyImage(s_->image);  // frees the image record, not the shared memory
-  shmdt(s_->shm.shmaddr);
-  s_->image = nullptr;
-  s_->pixels = {};
+void ShmPresent::Free() {
+  if (image == nullptr) return;
+  XShmDetach(display, &shm);
+  XDestroyImage(image);  // frees the image record, not the shared memory
+  shmdt(shm.shmaddr);
+  image = nullptr;
+  pixels = {};
 }
 
-const WindowPixels* X11Present::Pixels(int width, int height, bool& fresh) {
+const WindowPixels* ShmPresent::Pixels(int width, int height, bool& fresh) {
   fresh = false;
-  if (s_->image != nullptr && s_->image->width == width && s_->image->height == height) {
-    return &s_->pixels;
+  if (image != nullptr && image->width == width && image->height == height) {
+    return &pixels;
   }
   Free();
   fresh = true;
-  XImage* image = XShmCreateImage(s_->display, s_->visual, static_cast<unsigned>(s_->depth),
-                                  ZPixmap, nullptr, &s_->shm, static_cast<unsigned>(width),
-                                  static_cast<unsigned>(height));
-  if (image == nullptr) return nullptr;
-  const size_t bytes = static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(height);
-  s_->shm.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-  if (s_->shm.shmid < 0) {
-    XDestroyImage(image);
+  XImage* made = XShmCreateImage(display, visual, static_cast<unsigned>(depth),
+                                 ZPixmap, nullptr, &shm, static_cast<unsigned>(width),
+                                 static_cast<unsigned>(height));
+  if (made == nullptr) return nullptr;
+  const size_t bytes = static_cast<size_t>(made->bytes_per_line) * static_cast<size_t>(height);
+  shm.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+  if (shm.shmid < 0) {
+    XDestroyImage(made);
     return nullptr;
   }
-  s_->shm.shmaddr = image->data = static_cast<char*>(shmat(s_->shm.shmid, nullptr, 0));
-  s_->shm.readOnly = False;
-  if (s_->shm.shmaddr == reinterpret_cast<char*>(-1)) {
-    shmctl(s_->shm.shmid, IPC_RMID, nullptr);
-    XDestroyImage(image);
+  shm.shmaddr = made->data = static_cast<char*>(shmat(shm.shmid, nullptr, 0));
+  shm.readOnly = False;
+  if (shm.shmaddr == reinterpret_cast<char*>(-1)) {
+    shmctl(shm.shmid, IPC_RMID, nullptr);
+    XDestroyImage(made);
     return nullptr;
   }
   // A server elsewhere on the network cannot attach: the one wait here, at
   // each new size, tells.
   attachFailed = false;
   XErrorHandler previous = XSetErrorHandler(NoteAttachFailure);
-  XShmAttach(s_->display, &s_->shm);
-  XSync(s_->display, False);
+  XShmAttach(display, &shm);
+  XSync(display, False);
   XSetErrorHandler(previous);
-  shmctl(s_->shm.shmid, IPC_RMID, nullptr);  // goes when both sides let go
+  shmctl(shm.shmid, IPC_RMID, nullptr);  // goes when both sides let go
   if (attachFailed) {
-    shmdt(s_->shm.shmaddr);
-    XDestroyImage(image);
+    shmdt(shm.shmaddr);
+    XDestroyImage(made);
     return nullptr;
   }
-  std::memset(image->data, 0, bytes);
-  s_->image = image;
-  s_->pixels = {reinterpret_cast<uint8_t*>(image->data), image->bytes_per_line, 4};
-  return &s_->pixels;
+  std::memset(made->data, 0, bytes);
+  image = made;
+  pixels = {reinterpret_cast<uint8_t*>(image->data), image->bytes_per_line, 4};
+  return &pixels;
 }
 
-void X11Present::Send(const WindowRect& r) {
-  if (s_->image == nullptr || r.w <= 0 || r.h <= 0) return;
-  XShmPutImage(s_->display, s_->window, s_->gc, s_->image, r.x, r.y, r.x, r.y,
+void ShmPresent::Send(const WindowRect& r) {
+  if (image == nullptr || r.w <= 0 || r.h <= 0) return;
+  XShmPutImage(display, window, gc, image, r.x, r.y, r.x, r.y,
                static_cast<unsigned>(r.w), static_cast<unsigned>(r.h), False);
-  XFlush(s_->display);
+  XFlush(display);
 }

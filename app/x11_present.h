@@ -15,22 +15,14 @@ class X11Present {
  public:
   // Null when the window is not an X11 one or the server cannot share its
   // memory or show the canvas's pixels as they are. Called once, when the
-  // window opens; format is the pixel layout the canvas is to take.
+  // window opens; format is the pixel layout the canvas is to take. Built
+  // only where X11 is (KESTRANE_X11_PRESENT).
   static std::unique_ptr<X11Present> Create(SDL_Window* window, PixelFormat& format);
-  ~X11Present();
-  X11Present(const X11Present&) = delete;
-  X11Present& operator=(const X11Present&) = delete;
+  virtual ~X11Present() = default;
 
   // The window's pixels at width x height, made afresh (black) when the
   // size changed, and whether they were; null when no memory can be had.
-  const WindowPixels* Pixels(int width, int height, bool& fresh);
+  virtual const WindowPixels* Pixels(int width, int height, bool& fresh) = 0;
   // Sends the rectangle of the pixels to the window without waiting.
-  void Send(const WindowRect& r);
-
- private:
-  struct State;
-  explicit X11Present(std::unique_ptr<State> state);
-  void Free();
-
-  std::unique_ptr<State> s_;
+  virtual void Send(const WindowRect& r) = 0;
 };
