@@ -6,8 +6,8 @@
 Placement Placement::Fit(int canvasWidth, int canvasHeight, int windowWidth, int windowHeight,
                          int maxScale) {
   Placement p;
-  p.scale = std::clamp(std::min(windowWidth / canvasWidth, windowHeight / canvasHeight), 1,
-                       maxScale);
+  p.scale =
+      std::clamp(std::min(windowWidth / canvasWidth, windowHeight / canvasHeight), 1, maxScale);
   // A window too small for the whole canvas shows its top left, where the
   // status bar is; a scale above 1 always fits whole.
   p.cols = std::clamp(windowWidth / p.scale, 0, canvasWidth);
@@ -50,7 +50,8 @@ WindowRect DrawRows(const Surface& canvas, int first, int end, const Placement& 
       if (convert != nullptr) convert->Convert(from, cols * n, top);
     }
     // ... and copied down.
-    for (int k = 1; k < n; ++k) std::memcpy(top + static_cast<size_t>(k) * window.pitch, top, rowBytes);
+    for (int k = 1; k < n; ++k)
+      std::memcpy(top + static_cast<size_t>(k) * window.pitch, top, rowBytes);
   }
   return r;
 }

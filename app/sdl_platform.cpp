@@ -197,8 +197,12 @@ bool SdlPlatform::Translate(const void* sdlEvent, Event& e) {
     default: {
       GamePads::Change change;
       if (!pads_.Handle(ev, change)) return false;
-      if (change.key != 0) Queue(change.down ? Event::Type::KeyDown : Event::Type::KeyUp, change.key);
-      if (change.pad >= 0) QueueArrows(arrows_.Set(HeldArrows::kFirstPad + change.pad, change.arrows));
+      if (change.key != 0) {
+        Queue(change.down ? Event::Type::KeyDown : Event::Type::KeyUp, change.key);
+      }
+      if (change.pad >= 0) {
+        QueueArrows(arrows_.Set(HeldArrows::kFirstPad + change.pad, change.arrows));
+      }
       return false;
     }
   }

@@ -55,10 +55,10 @@ class SdlPlatform : public Platform {
   SDL_Window* window_ = nullptr;
   std::unique_ptr<X11Present> x11_;  // or null: SDL's window surface presents
   PixelFormat format_;
-  Placement placement_;            // of the canvas in the window surface shown
-  int surfaceWidth_ = kWidth;      // window surface pixels across ...
-  int windowWidth_ = kWidth;       // ... per this many window coordinates (Wayland's scale)
-  std::vector<uint32_t> wideRow_;  // one enlarged row, for surfaces of another format
+  Placement placement_;             // of the canvas in the window surface shown
+  int surfaceWidth_ = kWidth;       // window surface pixels across ...
+  int windowWidth_ = kWidth;        // ... per this many window coordinates (Wayland's scale)
+  std::vector<uint32_t> wideRow_;   // one enlarged row, for surfaces of another format
   const Surface* shown_ = nullptr;  // the canvas presented last, shown again on expose
 
   GamePads pads_;

@@ -14,7 +14,7 @@ namespace {
 
 // The driver choice, all of it: which window systems the environment names.
 struct DriverChoice {
-  bool explicitDriver = false;  // the user named one in SDL_VIDEODRIVER: SDL's choice alone
+  bool explicitDriver = false;    // the user named one in SDL_VIDEODRIVER: SDL's choice alone
   const char* display = nullptr;  // the X display, for messages and the XWayland fallback
 };
 
@@ -159,10 +159,10 @@ SDL_Window* OpenGameWindow(int width, int height, int maxScale, PixelFormat& for
   DriverChoice choice;
   if (!ChooseVideoDriver(choice, error)) return nullptr;
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    error = std::string("cannot open the window system") +
-            (choice.display != nullptr ? std::string(" on display ") + choice.display
-                                       : std::string()) +
-            ": " + SDL_GetError();
+    error =
+        std::string("cannot open the window system") +
+        (choice.display != nullptr ? std::string(" on display ") + choice.display : std::string()) +
+        ": " + SDL_GetError();
     return nullptr;
   }
   if (!choice.explicitDriver && IsDriver("offscreen")) {

@@ -60,8 +60,8 @@ std::unique_ptr<X11Present> X11Present::Create(SDL_Window* window, PixelFormat& 
   // Each channel 8 bits in a 32-bit pixel, as the canvas draws them.
   auto eightBits = [](unsigned long mask) { return (mask >> MaskShift(mask)) == 0xFF; };
   const bool direct = v->c_class == TrueColor || v->c_class == DirectColor;
-  if (attributes.depth != 24 || !direct || !eightBits(v->red_mask) ||
-      !eightBits(v->green_mask) || !eightBits(v->blue_mask)) {
+  if (attributes.depth != 24 || !direct || !eightBits(v->red_mask) || !eightBits(v->green_mask) ||
+      !eightBits(v->blue_mask)) {
     return nullptr;
   }
   auto present = std::make_unique<ShmPresent>();
@@ -100,9 +100,8 @@ const WindowPixels* ShmPresent::Pixels(int width, int height, bool& fresh) {
   }
   Free();
   fresh = true;
-  XImage* made = XShmCreateImage(display, visual, static_cast<unsigned>(depth),
-                                 ZPixmap, nullptr, &shm, static_cast<unsigned>(width),
-                                 static_cast<unsigned>(height));
+  XImage* made = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
+                                 &shm, static_cast<unsigned>(width), static_cast<unsigned>(height));
   if (made == nullptr) return nullptr;
   const size_t bytes = static_cast<size_t>(made->bytes_per_line) * static_cast<size_t>(height);
   shm.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
@@ -138,7 +137,7 @@ const WindowPixels* ShmPresent::Pixels(int width, int height, bool& fresh) {
 
 void ShmPresent::Send(const WindowRect& r) {
   if (image == nullptr || r.w <= 0 || r.h <= 0) return;
-  XShmPutImage(display, window, gc, image, r.x, r.y, r.x, r.y,
-               static_cast<unsigned>(r.w), static_cast<unsigned>(r.h), False);
+  XShmPutImage(display, window, gc, image, r.x, r.y, r.x, r.y, static_cast<unsigned>(r.w),
+               static_cast<unsigned>(r.h), False);
   XFlush(display);
 }

@@ -14,7 +14,8 @@ constexpr size_t kChunkFrames = 64;
 // Frames of a row at speed ticks a row and tempo (2.5 / tempo seconds a tick).
 size_t RowFrames(int rate, int32_t speed, int32_t tempo) {
   if (speed <= 0 || tempo <= 0) return 0;
-  return static_cast<size_t>(rate) * 5 * static_cast<size_t>(speed) / (2 * static_cast<size_t>(tempo));
+  return static_cast<size_t>(rate) * 5 * static_cast<size_t>(speed) /
+         (2 * static_cast<size_t>(tempo));
 }
 
 // Stateless, so a section sounds the same whatever played before it.
@@ -28,7 +29,7 @@ float SoftClip(float x) {
 }  // namespace
 
 bool AudioMixer::SeekSectionStart(openmpt::module& module, const ModuleSection& section,
-                         SoughtSection& sought) {
+                                  SoughtSection& sought) {
   try {
     sought.section = section;
     sought.lastRowOfEnd = module.get_pattern_num_rows(module.get_order_pattern(section.end)) - 1;
@@ -146,7 +147,8 @@ void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
     if (position_ == section_.end && row >= lastRowOfEnd_) {
       // What is read of the row is counted from the read that found it, up
       // to a chunk late; tempo's rounding costs a little more.
-      const size_t length = RowFrames(rate_, music_->get_current_speed(), music_->get_current_tempo());
+      const size_t length =
+          RowFrames(rate_, music_->get_current_speed(), music_->get_current_tempo());
       const size_t margin = kChunkFrames + length / 16;
       want = rowRead_ + margin < length ? std::min(want, length - margin - rowRead_) : 1;
     }

@@ -64,7 +64,7 @@ class AudioMixer {
   // module is not the one rendered; false when the module cannot be set
   // there. StartSought then plays it at once.
   static bool SeekSectionStart(openmpt::module& module, const ModuleSection& section,
-                      SoughtSection& sought);
+                               SoughtSection& sought);
   void StartSought(openmpt::module& module, const SoughtSection& sought);
   void StopSection();
   // The module of the section playing, or null once it is stopped or
