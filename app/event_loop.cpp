@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "app/pause.h"
-
-EventLoop::EventLoop(Platform& platform) : platform_(platform) {
+EventLoop::EventLoop(Platform& platform) : Host(platform), platform_(platform) {
   SetTimerEnabled(TimerId::ScrollText, true);
 }
 
@@ -67,5 +65,3 @@ void EventLoop::DispatchPending(uint32_t maxWaitMs) {
 void EventLoop::Run() {
   for (;;) DispatchPending(1000);
 }
-
-void EventLoop::Pause(uint32_t ms) { ::Pause(*this, ms); }

@@ -25,20 +25,14 @@ struct Event {
   float x = 0, y = 0; // client coordinates, for mouse events
 };
 
-// The window system's side. SdlPlatform is the real one.
-class Platform {
+// The window system's side: the window and its raw events. SdlPlatform is
+// the real one.
+class Platform : public Window {
  public:
-  virtual ~Platform() = default;
-  virtual uint32_t Now() = 0;
   // Takes the next raw event, waiting at most timeoutMs (0: do not wait).
   // Returns false when none came. Expose events are handled inside (the
   // platform shows the last presented canvas again) and never returned.
   virtual bool WaitEvent(Event& e, uint32_t timeoutMs) = 0;
-  // Shows rows first to end - 1 of the canvas; the window keeps the rest.
-  virtual void PresentRows(const Surface& canvas, int first, int end) = 0;
-  void Present(const Surface& canvas) { PresentRows(canvas, 0, canvas.Height()); }
-  virtual void OpenUrl(const char* url) = 0;
-  virtual void SetCaption(const char* caption) = 0;
 };
 
 // Receivers of the dispatched events: the main window's handlers.
@@ -58,16 +52,9 @@ class EventLoop : public Host {
   // Dispatches for ever; leaves only by ProgramExit from a handler.
   [[noreturn]] void Run();
 
-  void PresentRows(const Surface& canvas, int first, int end) override {
-    platform_.PresentRows(canvas, first, end);
-  }
   void SetTimerEnabled(TimerId id, bool enabled) override;
   bool TimerEnabled(TimerId id) const override { return timers_[Index(id)].enabled; }
-  uint32_t Now() override { return platform_.Now(); }
   void DispatchPending(uint32_t maxWaitMs) override;
-  void Pause(uint32_t ms) override;
-  void OpenUrl(const char* url) override { platform_.OpenUrl(url); }
-  void SetCaption(const char* caption) override { platform_.SetCaption(caption); }
   [[noreturn]] void Quit() override { throw ProgramExit{}; }
 
  private:

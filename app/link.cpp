@@ -51,11 +51,11 @@ void Form_MouseMove(Game& g, int16_t, float x, float y) {
   // sprLink holds the normal caption in rows 0..9 and the lit one below it.
   BitBlt(g.gfx.canvas, kLinkX, kLinkY, kLinkWidth, kLinkHeight, g.gfx.sprLink, 0,
          w.LinkHover ? kLinkHeight : 0, SRCCOPY);
-  g.host.PresentRows(g.gfx.canvas, kLinkY, kLinkY + kLinkHeight);
+  g.host.window.PresentRows(g.gfx.canvas, kLinkY, kLinkY + kLinkHeight);
   w.LinkDirty = false;
 }
 
 void Form_MouseDown(Game& g, int16_t, int16_t, float x, float y) {
   if (g.world.GameRunning || !OnLink(x, y)) return;
-  g.host.OpenUrl(kLinkAddress);
+  g.host.window.OpenUrl(kLinkAddress);
 }

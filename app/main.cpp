@@ -34,8 +34,9 @@ int main(int, char**) {
   platform->SetIcon(gfx.icon);
 
   EventLoop loop(*platform);
-  // Without an audio device the game plays on in silence.
-  SdlAudio audio;
+  // Without an audio device the game plays on in silence. It opens once the
+  // music is loaded: no other thread runs under the load's memory cap.
+  SdlAudio audio(SdlAudio::When::OpenLater);
   for (const char* wave : {"wave101.wav", "wave102.wav"}) {
     const auto bytes = FindResource(wave);
     audio.Effects().Prepare(bytes.data(), bytes.size());
@@ -52,7 +53,8 @@ int main(int, char**) {
   if (base != nullptr) exeFolder = base;
   SDL_free(base);
   try {
-    Form_Load(game, exeFolder ? std::optional<std::string_view>(*exeFolder) : std::nullopt);
+    Form_Load(game, exeFolder ? std::optional<std::string_view>(*exeFolder) : std::nullopt,
+              [&audio] { audio.OpenDevice(); });
     platform->ShowWindow();
     loop.Run();
   } catch (const ProgramExit&) {

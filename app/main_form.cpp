@@ -35,16 +35,18 @@ uint32_t ClockSeed() {
 
 }  // namespace
 
-void Form_Load(Game& g, std::optional<std::string_view> exeFolder) {
+void Form_Load(Game& g, std::optional<std::string_view> exeFolder,
+               const std::function<void()>& musicLoaded) {
   World& w = g.world;
   g.random.Seed(ClockSeed());
   const std::string caption = "Kestrane v" + std::to_string(KESTRANE_VERSION_MAJOR) + "." +
                               std::to_string(KESTRANE_VERSION_MINOR);
-  g.host.SetCaption(caption.c_str());
+  g.host.window.SetCaption(caption.c_str());
   // Without the executable's folder there is no music: a path relative to
   // the working directory could load any file of that name.
   w.MusicPath = exeFolder ? MusicFilePath(*exeFolder) : std::string();
   InitMusic(g);
+  if (musicLoaded) musicLoaded();
   w.GameRunning = false;
   w.SoundOn = true;
   w.MusicOn = true;

@@ -5,13 +5,21 @@
 #include <libopenmpt/libopenmpt.hpp>
 
 namespace {
-// Small reads keep the end of a position within a few frames at little cost;
-// through the last row of the end position frames are read one by one, so the
-// section ends on the exact frame.
+// Small reads keep the end of a position within a few frames at little cost.
+// The section must end on the exact frame, which only reads of one frame
+// find; the row's length, from speed and tempo, leaves them for its last few
+// hundred frames rather than all its thousands.
 constexpr size_t kChunkFrames = 64;
 
+// Frames of a row at speed ticks a row and tempo (2.5 / tempo seconds a tick).
+size_t RowFrames(int rate, int32_t speed, int32_t tempo) {
+  if (speed <= 0 || tempo <= 0) return 0;
+  return static_cast<size_t>(rate) * 5 * static_cast<size_t>(speed) /
+         (2 * static_cast<size_t>(tempo));
+}
+
 // Stateless, so a section sounds the same whatever played before it.
-float Limit(float x) {
+float SoftClip(float x) {
   const float level = std::fabs(x);
   if (!(level > AudioMixer::kLimitFrom)) return x;
   constexpr float kRoom = AudioMixer::kCeiling - AudioMixer::kLimitFrom;
@@ -20,35 +28,36 @@ float Limit(float x) {
 }
 }  // namespace
 
-bool AudioMixer::Prepare(openmpt::module& module, const ModuleSection& section,
-                         PreparedSection& prepared) {
+bool AudioMixer::SeekSectionStart(openmpt::module& module, const ModuleSection& section,
+                                  SoughtSection& sought) {
   try {
-    prepared.section = section;
-    prepared.lastRowOfEnd = module.get_pattern_num_rows(module.get_order_pattern(section.end)) - 1;
+    sought.section = section;
+    sought.lastRowOfEnd = module.get_pattern_num_rows(module.get_order_pattern(section.end)) - 1;
     // Seeking straight to a later position lets the notes heard before it ring
     // on; passing through the song's start silences every channel first.
     module.set_position_order_row(0, 0);
     module.set_position_order_row(section.start, 0);
-    prepared.position = module.get_current_order();
+    sought.position = module.get_current_order();
     return true;
   } catch (...) {
     return false;
   }
 }
 
-void AudioMixer::StartPrepared(openmpt::module& module, const PreparedSection& prepared) {
+void AudioMixer::StartSought(openmpt::module& module, const SoughtSection& sought) {
   jumpPending_ = true;
   music_ = &module;
-  section_ = prepared.section;
-  lastRowOfEnd_ = prepared.lastRowOfEnd;
-  position_ = prepared.position;
+  section_ = sought.section;
+  lastRowOfEnd_ = sought.lastRowOfEnd;
+  position_ = sought.position;
+  row_ = -1;
   DiscardAhead(position_);
 }
 
 void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& section) {
-  PreparedSection prepared;
-  if (Prepare(module, section, prepared)) {
-    StartPrepared(module, prepared);
+  SoughtSection sought;
+  if (SeekSectionStart(module, section, sought)) {
+    StartSought(module, sought);
   } else {
     StopSection();
   }
@@ -129,14 +138,27 @@ void AudioMixer::RenderMusic(float* out, size_t frames) {
 
 void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
   while (done < frames && music_ != nullptr) {
-    const bool lastRow = position_ == section_.end && music_->get_current_row() >= lastRowOfEnd_;
-    const size_t want = lastRow ? 1 : std::min(kChunkFrames, frames - done);
+    const int32_t row = music_->get_current_row();
+    if (row != row_) {
+      row_ = row;
+      rowRead_ = 0;
+    }
+    size_t want = std::min(kChunkFrames, frames - done);
+    if (position_ == section_.end && row >= lastRowOfEnd_) {
+      // What is read of the row is counted from the read that found it, up
+      // to a chunk late; tempo's rounding costs a little more.
+      const size_t length =
+          RowFrames(rate_, music_->get_current_speed(), music_->get_current_tempo());
+      const size_t margin = kChunkFrames + length / 16;
+      want = rowRead_ + margin < length ? std::min(want, length - margin - rowRead_) : 1;
+    }
     float* dst = out + done * kChannels;
     const size_t got = music_->read_interleaved_stereo(rate_, want, dst);
     if (got == 0) {  // the song ended outright
       EndMusic(done);
       break;
     }
+    rowRead_ += got;
     const int32_t now = music_->get_current_order();
     const bool left = now != position_ &&
                       (position_ == section_.end || now < section_.start || now > section_.end);
@@ -156,6 +178,7 @@ void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
       break;
     }
     music_->set_position_order_row(section_.restart, 0);
+    row_ = -1;
     position_ = music_->get_current_order();
     AddMark(done, position_, true);
   }
@@ -183,7 +206,7 @@ void AudioMixer::Smooth(float* out, size_t frames) {
     }
     for (int c = 0; c < kChannels; ++c) {
       last_[c] = frame[c];  // jumps are smoothed before the limit, in the plain sum
-      frame[c] = Limit(frame[c]);
+      frame[c] = SoftClip(frame[c]);
     }
   }
   // A jump on the frame after this block is smoothed at the start of the next.

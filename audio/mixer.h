@@ -23,7 +23,7 @@ struct ModuleSection {
 };
 
 // A module set at the start of a section, ready to be played.
-struct PreparedSection {
+struct SoughtSection {
   ModuleSection section;
   int32_t lastRowOfEnd = 0;
   int32_t position = 0;
@@ -59,13 +59,13 @@ class AudioMixer {
   // playing; the module must outlive the section (StopSection).
   void StartSection(openmpt::module& module, const ModuleSection& section);
   // StartSection in two steps, for a caller that takes the lock only for the
-  // second: Prepare seeks the module (slow for some modules) and touches no
+  // second: SeekSectionStart seeks the module (slow for some modules) and touches no
   // mixer state, so it may run while the mixer renders, as long as the
   // module is not the one rendered; false when the module cannot be set
-  // there. StartPrepared then plays it at once.
-  static bool Prepare(openmpt::module& module, const ModuleSection& section,
-                      PreparedSection& prepared);
-  void StartPrepared(openmpt::module& module, const PreparedSection& prepared);
+  // there. StartSought then plays it at once.
+  static bool SeekSectionStart(openmpt::module& module, const ModuleSection& section,
+                               SoughtSection& sought);
+  void StartSought(openmpt::module& module, const SoughtSection& sought);
   void StopSection();
   // The module of the section playing, or null once it is stopped or
   // rendered to its end (which may be heard a little later).
@@ -110,6 +110,8 @@ class AudioMixer {
   ModuleSection section_;
   int32_t lastRowOfEnd_ = 0;
   int32_t position_ = -1;  // where rendering is, ahead of what is heard
+  int32_t row_ = -1;       // the row rendering is in, and the frames read of it
+  size_t rowRead_ = 0;
   int32_t heard_ = -1;
   std::array<float, kAheadFrames * kChannels> ahead_{};
   size_t aheadPos_ = 0, aheadEnd_ = 0;  // the frames rendered and not yet taken

@@ -36,14 +36,16 @@ class Locked {
 MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, AudioLock& lock)
     : mixer_(mixer), lock_(lock) {}
 
-MixerModulePlayer::~MixerModulePlayer() {
+MixerModulePlayer::~MixerModulePlayer() { StopSeeking(); }
+
+void MixerModulePlayer::StopSeeking() {
   Close();
   {
     std::lock_guard<std::mutex> guard(requestMutex_);
     quit_ = true;
   }
   requestChanged_.notify_all();
-  if (preparer_.joinable()) preparer_.join();
+  if (seeker_.joinable()) seeker_.join();
 }
 
 MixerModulePlayer::Slot* MixerModulePlayer::Find(uint32_t handle) {
@@ -78,9 +80,9 @@ uint32_t MixerModulePlayer::LoadModule(const char* path) {
   free->orders = free->module->get_num_orders();
   // The farthest seek tells how long section starts take.
   const auto before = ThreadTime();
-  PreparedSection farthest;
+  SoughtSection farthest;
   const ModuleSection last{free->orders - 1, free->orders - 1, free->orders - 1, false};
-  AudioMixer::Prepare(*free->module, last, farthest);
+  AudioMixer::SeekSectionStart(*free->module, last, farthest);
   free->slowSeek = ThreadTime() - before > std::chrono::milliseconds(kSlowSeekMs);
   free->handle = NextHandle();
   return free->handle;
@@ -100,7 +102,7 @@ uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, in
     Locked locked(lock_);
     if (mixer_.Music() == slot->module.get()) mixer_.StopSection();
     request.handle = playing_ = NextHandle();
-    if (PrepareElsewhere(request)) return playing_;
+    if (SeekElsewhere(request)) return playing_;
     playing_ = 0;
   }
   {
@@ -110,22 +112,22 @@ uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, in
       playing_ = 0;
     }
   }
-  PreparedSection prepared;
-  if (!AudioMixer::Prepare(*slot->module, section, prepared)) {
+  SoughtSection sought;
+  if (!AudioMixer::SeekSectionStart(*slot->module, section, sought)) {
     Silence();
     return 0;
   }
   Locked locked(lock_);
-  mixer_.StartPrepared(*slot->module, prepared);
+  mixer_.StartSought(*slot->module, sought);
   playing_ = NextHandle();
   return playing_;
 }
 
-bool MixerModulePlayer::PrepareElsewhere(const Request& request) {
+bool MixerModulePlayer::SeekElsewhere(const Request& request) {
   std::lock_guard<std::mutex> guard(requestMutex_);
-  if (!preparer_.joinable()) {
+  if (!seeker_.joinable()) {
     try {
-      preparer_ = std::thread(&MixerModulePlayer::PrepareLoop, this);
+      seeker_ = std::thread(&MixerModulePlayer::SeekLoop, this);
     } catch (const std::system_error&) {
       return false;
     }
@@ -135,7 +137,7 @@ bool MixerModulePlayer::PrepareElsewhere(const Request& request) {
   return true;
 }
 
-void MixerModulePlayer::PrepareLoop() {
+void MixerModulePlayer::SeekLoop() {
   std::unique_lock<std::mutex> guard(requestMutex_);
   for (;;) {
     requestChanged_.wait(guard, [this] { return quit_ || request_.has_value(); });
@@ -144,11 +146,11 @@ void MixerModulePlayer::PrepareLoop() {
     request_.reset();
     busy_ = r.slot;
     guard.unlock();
-    const bool ready = AudioMixer::Prepare(*r.slot->module, r.prepared.section, r.prepared);
+    const bool ready = AudioMixer::SeekSectionStart(*r.slot->module, r.sought.section, r.sought);
     {
       // A stop or a newer start since the request makes it stale.
       Locked locked(lock_);
-      if (ready && playing_ == r.handle) mixer_.StartPrepared(*r.slot->module, r.prepared);
+      if (ready && playing_ == r.handle) mixer_.StartSought(*r.slot->module, r.sought);
     }
     guard.lock();
     busy_ = nullptr;

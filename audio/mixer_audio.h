@@ -61,6 +61,9 @@ class MixerModulePlayer : public ModulePlayer {
   bool StopBackgroundPlay() override;
   // Frees every module.
   bool Close() override;
+  // Frees every module and ends the seeking thread; called by the owner of
+  // the lock before the lock goes (and by the destructor).
+  void StopSeeking();
 
  private:
   struct Slot {
@@ -71,34 +74,34 @@ class MixerModulePlayer : public ModulePlayer {
   };
   struct Request {
     Slot* slot = nullptr;
-    PreparedSection prepared;
+    SoughtSection sought;
     uint32_t handle = 0;
   };
   Slot* Find(uint32_t handle);
   void Silence();
   uint32_t NextHandle();
-  // Hands the section start to the preparing thread; false if it cannot run.
-  bool PrepareElsewhere(const Request& request);
-  void PrepareLoop();
-  // Returns once the preparing thread neither uses nor will use the slot.
+  // Hands the section start to the seeking thread; false if it cannot run.
+  bool SeekElsewhere(const Request& request);
+  void SeekLoop();
+  // Returns once the seeking thread neither uses nor will use the slot.
   void Release(Slot& slot);
 
   AudioMixer& mixer_;
   AudioLock& lock_;
   std::array<Slot, kMaxModules> slots_;
-  // The play handle of the section in the mixer, or being prepared for it.
+  // The play handle of the section in the mixer, or being sought for it.
   // Written by the game thread under the lock; read there and, under the
-  // lock, by the preparing thread.
+  // lock, by the seeking thread.
   uint32_t playing_ = 0;
   uint32_t lastHandle_ = 0;
 
-  // Never held together with the audio lock by the preparing thread.
+  // Never held together with the audio lock by the seeking thread.
   std::mutex requestMutex_;
   std::condition_variable requestChanged_;
-  std::optional<Request> request_;  // the newest start still to prepare
+  std::optional<Request> request_;  // the newest start still to seek
   Slot* busy_ = nullptr;            // the slot whose module is being sought
   bool quit_ = false;
-  std::thread preparer_;
+  std::thread seeker_;
 };
 
 class MixerWaveOutput : public WaveOutput {

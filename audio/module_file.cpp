@@ -38,10 +38,11 @@ int ModChannels(const std::vector<char>& b) {
 
 // The library plays a module cut short as far as it goes, with notes and
 // samples missing. A file that is not whole is damaged: no music rather than
-// broken music.
-bool WholeIfMod(const std::vector<char>& b) {
+// broken music. Only ProTracker-style files are judged here; the library
+// judges every other format.
+bool IsCutShortMod(const std::vector<char>& b) {
   const int channels = ModChannels(b);
-  if (channels == 0) return true;  // another format: the library judges it
+  if (channels == 0) return false;
   auto byte = [&](size_t i) { return static_cast<size_t>(static_cast<unsigned char>(b[i])); };
   size_t size = 1084;
   for (size_t s = 0; s < 31; ++s)
@@ -49,7 +50,7 @@ bool WholeIfMod(const std::vector<char>& b) {
   size_t patterns = 0;
   for (size_t i = 0; i < 128; ++i) patterns = std::max(patterns, byte(952 + i) + 1);
   size += patterns * 64 * static_cast<size_t>(channels) * 4;
-  return b.size() >= size;
+  return b.size() < size;
 }
 
 // Opens first and checks what was opened, so nothing can be swapped in
@@ -83,9 +84,9 @@ std::vector<char> ReadModuleBytes(const char* path) {
 // allocations fail at once, and it gives up on the file or drops the sample.
 // The limit is the process's, so the budget leaves room for the other
 // threads, which allocate next to nothing.
-class MemoryBudget {
+class ProcessDataLimit {
  public:
-  MemoryBudget() {
+  ProcessDataLimit() {
 #ifdef __linux__
     const long long held = DataBytes();
     if (held < 0 || ::getrlimit(RLIMIT_DATA, &saved_) != 0) return;
@@ -96,13 +97,13 @@ class MemoryBudget {
     active_ = ::setrlimit(RLIMIT_DATA, &bounded) == 0;
 #endif
   }
-  ~MemoryBudget() {
+  ~ProcessDataLimit() {
 #ifdef __linux__
     if (active_) ::setrlimit(RLIMIT_DATA, &saved_);
 #endif
   }
-  MemoryBudget(const MemoryBudget&) = delete;
-  MemoryBudget& operator=(const MemoryBudget&) = delete;
+  ProcessDataLimit(const ProcessDataLimit&) = delete;
+  ProcessDataLimit& operator=(const ProcessDataLimit&) = delete;
 
  private:
 #ifdef __linux__
@@ -127,9 +128,9 @@ class MemoryBudget {
 std::unique_ptr<openmpt::module> LoadModuleFile(const char* path) {
   if (path == nullptr || *path == '\0') return nullptr;
   const std::vector<char> bytes = ReadModuleBytes(path);
-  if (bytes.empty() || !WholeIfMod(bytes)) return nullptr;
+  if (bytes.empty() || IsCutShortMod(bytes)) return nullptr;
   try {
-    const MemoryBudget budget;
+    const ProcessDataLimit budget;
     std::ostream quiet(nullptr);  // the library's load messages go nowhere
     auto module = std::make_unique<openmpt::module>(bytes, quiet);
     // The mixer owns the looping: the song must never end or fade by itself.

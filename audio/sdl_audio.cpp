@@ -31,7 +31,12 @@ class QuietStderr {
 };
 }  // namespace
 
-SdlAudio::SdlAudio() {
+SdlAudio::SdlAudio(When when) {
+  if (when == When::OpenNow) OpenDevice();
+}
+
+void SdlAudio::OpenDevice() {
+  if (subsystem_) return;
   QuietStderr quiet;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
   subsystem_ = true;
@@ -50,6 +55,9 @@ SdlAudio::SdlAudio() {
 }
 
 SdlAudio::~SdlAudio() {
+  // A section start still being sought takes the device lock when done: the
+  // seeking thread ends before the device goes.
+  player_.StopSeeking();
   // Closing waits for the callback to return; only then may the mixer, the
   // modules and the converted effects go.
   if (device_ != 0) SDL_CloseAudioDevice(device_);

@@ -15,9 +15,14 @@ class SdlAudio : private AudioLock {
   static constexpr int kRate = 48000;
   static constexpr int kBlockFrames = 512;
 
-  // Opens the default output device. Without one everything still works and
-  // plays nothing; no message is shown.
-  SdlAudio();
+  // Opens the default output device, at once or, given OpenLater, at
+  // OpenDevice. Without one everything still works and plays nothing; no
+  // message is shown.
+  enum class When { OpenNow, OpenLater };
+  explicit SdlAudio(When when = When::OpenNow);
+  // Opens and starts the device, if not yet done. SDL's audio thread (and the
+  // sound server's library) exist from here on.
+  void OpenDevice();
   ~SdlAudio() override;
   SdlAudio(const SdlAudio&) = delete;
   SdlAudio& operator=(const SdlAudio&) = delete;

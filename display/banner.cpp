@@ -61,5 +61,5 @@ void tmrScrollText_Timer(Game& g) {
   BitBlt(canvas, 1, kStripY + 1, kCanvasSize, kStripHeight, buffer, w.BannerShift, kStripHeight,
          SRCAND);
   BitBlt(canvas, 0, kStripY, kCanvasSize, kStripHeight, buffer, w.BannerShift, 0, SRCPAINT);
-  g.host.PresentRows(canvas, kStripY, kStripY + kStripHeight + 1);  // with the shadow's row
+  g.host.window.PresentRows(canvas, kStripY, kStripY + kStripHeight + 1);  // with the shadow's row
 }

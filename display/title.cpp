@@ -31,7 +31,7 @@ void ShowTitleScreen(Game& g) {
     for (int base = 0; base <= kCanvasSize; base += kPasses) {
       BitBlt(canvas, 0, base + pass, kCanvasSize, 1, g.gfx.picTitle, 0, base + pass, SRCCOPY);
     }
-    g.host.Present(canvas);
+    g.host.window.Present(canvas);
     g.host.Pause(kPassPause);
     // Space in the pause started a round: it owns the window and the timers
     // now, so the title must neither paint over it nor start the banner.

@@ -67,7 +67,7 @@ void DeathSequence(Game& g) {
   for (int16_t k = 0; k < kExplosionSteps; ++k) {
     BitBlt(g.gfx.canvas, w.PlayerX + kExplosionInset, w.PlayerY + kExplosionInset, blow.cellWidth,
            blow.cellHeight, g.gfx.sprBlow, blow.cellWidth * k, 0, SRCCOPY);
-    g.host.Present(g.gfx.canvas);
+    g.host.window.Present(g.gfx.canvas);
     g.host.Pause(kExplosionStepMs);
   }
   Advance(w.Lives, -1);

@@ -1,7 +1,7 @@
-// The host: everything game and display code needs from the platform
-// (present, timers, clock, event dispatch, timed pause, open URL, caption,
-// quit). The real
-// one runs over SDL; tests use one with a scripted clock and scripted events.
+// The host: everything game and display code needs from the platform: the
+// window (clock, present, open URL, caption) and the event loop (timers,
+// event dispatch, timed pause, quit). The real ones run over SDL; tests use
+// ones with a scripted clock and scripted events.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +16,14 @@ constexpr uint32_t kScrollTextInterval = 20;  // banner step
 // every nested handler guarantees that nothing runs after the program ends.
 struct ProgramExit {};
 
-class Host {
+// The window as game and display code see it: clock, pictures, caption and
+// the link's address. SdlPlatform is the real one; tests script one.
+class Window {
  public:
-  virtual ~Host() = default;
+  virtual ~Window() = default;
+
+  // Millisecond clock; wraps after 2^32 ms.
+  virtual uint32_t Now() = 0;
 
   // Makes the window show the canvas as it is now, sending only rows first
   // to end - 1: the caller drew nothing elsewhere since the last present.
@@ -27,13 +32,25 @@ class Host {
   // The same for every row: for a caller that drew all over.
   void Present(const Surface& canvas) { PresentRows(canvas, 0, canvas.Height()); }
 
+  virtual void OpenUrl(const char* url) = 0;
+  virtual void SetCaption(const char* caption) = 0;
+};
+
+// The event loop as game and display code see it: timers, dispatch, the
+// timed pause and the way out, over the window it serves.
+class Host {
+ public:
+  explicit Host(Window& w) : window(w) {}
+  virtual ~Host() = default;
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  Window& window;
+
   // Switches a timer. Enabling an enabled timer changes nothing; the first
   // tick after enabling comes one interval later.
   virtual void SetTimerEnabled(TimerId id, bool enabled) = 0;
   virtual bool TimerEnabled(TimerId id) const = 0;
-
-  // Millisecond clock; wraps after 2^32 ms.
-  virtual uint32_t Now() = 0;
 
   // Dispatches every pending event and due timer tick to the handlers. When
   // nothing is pending it waits up to maxWaitMs for something to come, then
@@ -42,11 +59,17 @@ class Host {
 
   // Returns once at least ms milliseconds have passed, handling every window
   // event (input, timer ticks) at once while it waits. 0 returns at once
-  // without dispatching. Correct across the 32-bit clock wrap.
-  virtual void Pause(uint32_t ms) = 0;
-
-  virtual void OpenUrl(const char* url) = 0;
-  virtual void SetCaption(const char* caption) = 0;
+  // without dispatching. Correct across the 32-bit clock wrap. It waits on
+  // the event queue for no longer than the time left, rather than spinning
+  // on the clock. Called by the title reveal and the death sequence.
+  void Pause(uint32_t ms) {
+    const uint32_t start = window.Now();
+    for (;;) {
+      const uint32_t elapsed = window.Now() - start;
+      if (elapsed >= ms) return;
+      DispatchPending(ms - elapsed);
+    }
+  }
 
   // Ends the program at once with exit code 0 by throwing ProgramExit.
   [[noreturn]] virtual void Quit() = 0;

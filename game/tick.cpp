@@ -32,6 +32,6 @@ void tmrMain_Timer(Game& g) {
   CheckShipCollisions(g);
   DrawPlayer(g);
   UpdateShots(g);
-  g.host.Present(g.gfx.canvas);
+  g.host.window.Present(g.gfx.canvas);
   if (g.world.Lives < 0) BackToTitle(g);
 }

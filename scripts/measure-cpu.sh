@@ -7,7 +7,9 @@
 # other work on the machine does not count. RUNS=n repeats every measurement
 # and adds the medians.
 # Targets, game + X server, % of one core: title below 1.6 and play below 2.0
-# at scale 1, play below 5 at scale 2; peak below 13 MiB at scale 1.
+# at scale 1, play below 5 at scale 2; peak below 13 MiB at scale 1. Wake-ups
+# of the game's main thread (context switches in /proc): at most 60 a second
+# on the title (50 banner steps) and 30 in play (20 frames).
 # Usage: [RUNS=n] scripts/measure-cpu.sh [path/to/kestrane] [seconds] [scales...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +23,9 @@ if [ ! -x "$game" ]; then
 fi
 # Nanoseconds of processor time of every thread of a process.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{s += $1} END {printf "%.0f\n", s}'; }
+# Times the main thread was switched out (it slept or was preempted): its
+# wake-ups.
+switches() { awk '/ctxt_switches/ {s += $2} END {print s}' /proc/"$1"/task/"$1"/status; }
 
 tmp=$(mktemp -d)
 game_pid=""
@@ -34,18 +39,19 @@ stop() {
 trap 'stop; rm -rf "$tmp"' EXIT
 source scripts/private-xvfb.sh
 
-# Prints the game's and the X server's share of one core over $seconds.
+# Prints the game's and the X server's share of one core over $seconds, and
+# the game's main thread's wake-ups a second.
 measure() {
-  local g0 x0 t0 g1 x1 t1
-  g0=$(cpu_ns "$game_pid"); x0=$(cpu_ns "$xvfb_pid"); t0=$(date +%s%N)
+  local g0 x0 t0 w0 g1 x1 t1 w1
+  g0=$(cpu_ns "$game_pid"); x0=$(cpu_ns "$xvfb_pid"); w0=$(switches "$game_pid"); t0=$(date +%s%N)
   sleep "$seconds"
-  g1=$(cpu_ns "$game_pid"); x1=$(cpu_ns "$xvfb_pid"); t1=$(date +%s%N)
-  awk -v g=$((g1 - g0)) -v x=$((x1 - x0)) -v t=$((t1 - t0)) \
-    'BEGIN {printf "%.3f %.3f\n", 100 * g / t, 100 * x / t}'
+  g1=$(cpu_ns "$game_pid"); x1=$(cpu_ns "$xvfb_pid"); w1=$(switches "$game_pid"); t1=$(date +%s%N)
+  awk -v g=$((g1 - g0)) -v x=$((x1 - x0)) -v w=$((w1 - w0)) -v t=$((t1 - t0)) \
+    'BEGIN {printf "%.3f %.3f %.1f\n", 100 * g / t, 100 * x / t, 1e9 * w / t}'
 }
-report() {  # WHAT GAME X
-  awk -v n="$1" -v g="$2" -v x="$3" \
-    'BEGIN {printf "%-15s game %.2f %% + X server %.2f %% = %.2f %% of one core\n", n, g, x, g + x}'
+report() {  # WHAT GAME X WAKE-UPS
+  awk -v n="$1" -v g="$2" -v x="$3" -v w="$4" \
+    'BEGIN {printf "%-15s game %.2f %% + X server %.2f %% = %.2f %% of one core; %.0f wake-ups/s\n", n, g, x, g + x, w}'
 }
 median() {  # COLUMN: the median of that column of $tmp/runs
   cut -d' ' -f"$1" "$tmp/runs" | sort -g |
@@ -61,21 +67,21 @@ for scale in "${scales[@]}"; do
     game_pid=$!
     for _ in $(seq 100); do xdotool search --name '^Kestrane' >/dev/null 2>&1 && break; sleep 0.1; done
     sleep 1
-    read -r tg tx < <(measure)
+    read -r tg tx tw < <(measure)
     # Start a game so the frame timer runs.
     xdotool keydown space; sleep 0.08; xdotool keyup space
     sleep 1
-    read -r pg px < <(measure)
+    read -r pg px pw < <(measure)
     peak=$(awk '/VmHWM/ {print $2}' "/proc/$game_pid/status")
     stop
-    echo "$tg $tx $pg $px" >>"$tmp/runs"
+    echo "$tg $tx $pg $px $tw $pw" >>"$tmp/runs"
     echo "scale $scale, run $run of $runs, $seconds s each; peak memory $(awk -v k="$peak" 'BEGIN {printf "%.1f", k / 1024}') MiB"
-    report "  title" "$tg" "$tx"
-    report "  play" "$pg" "$px"
+    report "  title" "$tg" "$tx" "$tw"
+    report "  play" "$pg" "$px" "$pw"
   done
   if [ "$runs" -gt 1 ]; then
     echo "scale $scale, medians of $runs runs:"
-    report "  title" "$(median 1)" "$(median 2)"
-    report "  play" "$(median 3)" "$(median 4)"
+    report "  title" "$(median 1)" "$(median 2)" "$(median 5)"
+    report "  play" "$(median 3)" "$(median 4)" "$(median 6)"
   fi
 done

@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/debian.sh
-play=(build-essential cmake pkg-config libsdl2-dev libopenmpt-dev zlib1g-dev libx11-dev)
+play=(build-essential cmake pkg-config libsdl2-dev libopenmpt-dev zlib1g-dev libx11-dev libxext-dev)
 web=(build-essential cmake python3 emscripten chromium dpkg-dev)
 # The browser test runs under node with npm; either may come from elsewhere.
 command -v npm >/dev/null || web+=(nodejs npm)

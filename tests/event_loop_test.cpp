@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "app/pause.h"
 #include "tests/scripted_platform.h"
 
 namespace {
@@ -97,7 +96,7 @@ TEST_F(EventLoopTest, HandlersCanDispatchNestedAndTimersRunInside) {
   log.onTimer = [&](TimerId) {
     ++depth;
     maxDepth = std::max(maxDepth, depth);
-    if (log.mainTicks.size() == 1) Pause(loop, 120);  // the first tick waits inside
+    if (log.mainTicks.size() == 1) loop.Pause(120);  // the first tick waits inside
     --depth;
   };
   p.KeyDownAt(70, VK_LEFT);
@@ -117,20 +116,20 @@ TEST(Pause, LastsAtLeastTheTimeAndHandlesEventsAtOnce) {
   loop.SetTimerEnabled(TimerId::ScrollText, false);
   p.now = 100;
   p.KeyDownAt(110, VK_M);
-  Pause(loop, 25);
+  loop.Pause(25);
   EXPECT_EQ(p.now, 125u);
   ASSERT_EQ(log.events.size(), 1u);
   EXPECT_EQ(log.events[0].first, 110u);
 
   // A long pause waits in a few blocking calls, not a spin.
   const int waitsBefore = p.waits;
-  Pause(loop, 2000);
+  loop.Pause(2000);
   EXPECT_EQ(p.now, 2125u);
   EXPECT_LT(p.waits - waitsBefore, 5);
 
   // Zero returns at once without dispatching anything pending.
   p.KeyDownAt(2125, VK_S);
-  Pause(loop, 0);
+  loop.Pause(0);
   EXPECT_EQ(log.events.size(), 1u);
   EXPECT_EQ(p.now, 2125u);
 }
@@ -140,7 +139,7 @@ TEST(Pause, SpansTheClockWrap) {
   EventLoop loop(p);
   loop.SetTimerEnabled(TimerId::ScrollText, false);
   p.now = 0xFFFFFFF0u;
-  Pause(loop, 50);
+  loop.Pause(50);
   EXPECT_EQ(p.now, 0x22u);  // 16 ms before the wrap, 34 after
 
   // Timers keep their rhythm across the wrap too.

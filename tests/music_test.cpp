@@ -227,6 +227,32 @@ TEST(MusicLayer, EachSectionPlaysItsPositionsInOrder) {
   EXPECT_EQ(l.mixer.CurrentPosition(), -1);
 }
 
+// A section ends on the frame where its last position does, though the
+// mixer reads most of that position's last row in chunks.
+TEST(MusicLayer, ASectionEndsOnTheExactFrame) {
+  constexpr int kRate = 8000;
+  // The frames of the jingle's position as the library plays it, one by one.
+  auto module = LoadModuleFile(kModule);
+  ASSERT_NE(module, nullptr);
+  module->set_position_order_row(0, 0);
+  module->set_position_order_row(kDeathJingle.start, 0);
+  float frame[2];
+  size_t length = 0;
+  while (module->read_interleaved_stereo(kRate, 1, frame) == 1 &&
+         module->get_current_order() == kDeathJingle.start) {
+    ++length;
+  }
+  Layer l(kRate);
+  l.player.PlayModuleSection(l.player.LoadModule(kModule), kDeathJingle.start, kDeathJingle.end,
+                             kDeathJingle.restart, false);
+  size_t heard = 0;
+  while (l.mixer.CurrentPosition() != -1 && heard < 10 * kRate) {
+    l.mixer.Render(frame, 1);
+    ++heard;
+  }
+  EXPECT_EQ(heard, length);
+}
+
 TEST(MusicLayer, ASectionStartsCleanlyWhateverPlayedBefore) {
   // What the in-game tune and the jingle sound like played first thing.
   auto fresh = [](int start, int end, int restart, bool loop) {

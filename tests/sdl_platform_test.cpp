@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "app/presenter.h"
 #include "app/sdl_platform.h"
 
 namespace {
@@ -115,6 +117,19 @@ TEST(SdlPlatform, TranslatesKeysMouseAndCloseAndPresents) {
   focus.type = SDL_WINDOWEVENT;
   focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
   push(focus);
+  // An arrow held on the keyboard and on the keypad is down until both let
+  // go; the keypad's goes up by where it is, though NumLock came on meanwhile.
+  key = {};
+  key.type = SDL_KEYDOWN;
+  key.key.keysym = {SDL_SCANCODE_RIGHT, SDLK_RIGHT, 0, 0};
+  push(key);
+  key.key.keysym = {SDL_SCANCODE_KP_6, SDLK_KP_6, 0, 0};
+  push(key);
+  key.type = SDL_KEYUP;
+  key.key.keysym = {SDL_SCANCODE_RIGHT, SDLK_RIGHT, 0, 0};
+  push(key);
+  key.key.keysym = {SDL_SCANCODE_KP_6, SDLK_KP_6, KMOD_NUM, 0};
+  push(key);
   SDL_Event quit{};
   quit.type = SDL_QUIT;
   push(quit);
@@ -139,8 +154,19 @@ TEST(SdlPlatform, TranslatesKeysMouseAndCloseAndPresents) {
   EXPECT_EQ(e.x, 140.0f);
   for (int16_t code : {VK_M, VK_S, VK_UP, int16_t{0}}) nextKey(Event::Type::KeyDown, code);
   nextKey(Event::Type::KeyUp, VK_LEFT);
+  nextKey(Event::Type::KeyDown, VK_RIGHT);
+  nextKey(Event::Type::KeyDown, VK_RIGHT);
+  nextKey(Event::Type::KeyUp, VK_RIGHT);  // the keypad's, after the keyboard's
+  EXPECT_EQ(e.shift, 0);
   ASSERT_TRUE(p->WaitEvent(e, 0));
   EXPECT_EQ(e.type, Event::Type::Close);
+
+  // Text input stays off, so an input method never takes keys: off with the
+  // window, and off again whatever turns it on.
+  EXPECT_FALSE(SDL_IsTextInputActive());
+  SDL_StartTextInput();
+  EXPECT_FALSE(p->WaitEvent(e, 0));
+  EXPECT_FALSE(SDL_IsTextInputActive());
 
   // Nothing pending: a short wait times out and takes about its time.
   const uint32_t t0 = p->Now();
@@ -247,6 +273,15 @@ TEST(SdlPlatform, AControllerPlaysAsTheKeyboardDoesAndMayComeAndGo) {
   EXPECT_EQ(keys(), "-39 ");
   SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_LEFT, 0);
   EXPECT_EQ(keys(), "");
+  // The keyboard's Left let go while the stick still holds left: the ship
+  // steers on (a key-down comes through as a repeat would).
+  SDL_Event left{};
+  left.type = SDL_KEYDOWN;
+  left.key.keysym = {SDL_SCANCODE_LEFT, SDLK_LEFT, 0, 0};
+  ASSERT_EQ(SDL_PushEvent(&left), 1);
+  left.type = SDL_KEYUP;
+  ASSERT_EQ(SDL_PushEvent(&left), 1);
+  EXPECT_EQ(keys(), "+37 ");
   SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY, 30000);
   EXPECT_EQ(keys(), "+40 ");
   SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
@@ -277,4 +312,67 @@ TEST(SdlPlatformDeathTest, AWindowThatCannotShowPicturesEndsTheGameWithOneLine) 
       },
       ::testing::ExitedWithCode(1), "^kestrane: the game window cannot show pictures[^\n]*\n$");
   EXPECT_LT(SDL_GetTicks() - t0, 1000u);
+}
+
+TEST(Presenter, PlacesTheCanvasWholeAtTheLargestScaleThatFitsAndCopiesOnlyThere) {
+  struct Case {
+    int w, h, scale, x, y, cols, rows;
+  } cases[] = {
+      {4, 4, 1, 0, 0, 4, 4},          // the window the game asked for
+      {11, 9, 2, 1, 0, 4, 4},         // larger, odd: centred
+      {8, 30, 2, 0, 11, 4, 4},        // tall: the narrow side decides
+      {3, 2, 1, 0, 0, 3, 2},          // smaller: the top left, clipped
+      {400, 400, 8, 184, 184, 4, 4},  // never past the largest scale
+  };
+  for (const Case& c : cases) {
+    const Placement at = Placement::Fit(4, 4, c.w, c.h, 8);
+    EXPECT_EQ(at.scale, c.scale) << c.w << "x" << c.h;
+    EXPECT_EQ(at.x, c.x) << c.w << "x" << c.h;
+    EXPECT_EQ(at.y, c.y) << c.w << "x" << c.h;
+    EXPECT_EQ(at.cols, c.cols) << c.w << "x" << c.h;
+    EXPECT_EQ(at.rows, c.rows) << c.w << "x" << c.h;
+  }
+
+  // Rows 1..2 of a 4 x 4 canvas at scale 2 in an 11 x 9 window: each pixel a
+  // 2 x 2 square from (1, 0), and nothing else of the window touched.
+  Surface canvas(4, 4, 0);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) canvas.SetPixel(x, y, static_cast<uint32_t>(10 * y + x + 1));
+  }
+  const uint32_t kUntouched = 0xDEADBEEF;
+  std::vector<uint32_t> window(11 * 9, kUntouched);
+  Placement at = Placement::Fit(4, 4, 11, 9, 8);
+  WindowRect r = DrawRows(canvas, 1, 3, at, {reinterpret_cast<uint8_t*>(window.data()), 11 * 4, 4},
+                          nullptr, nullptr);
+  EXPECT_EQ(r.x, 1);
+  EXPECT_EQ(r.y, 2);
+  EXPECT_EQ(r.w, 8);
+  EXPECT_EQ(r.h, 4);
+  for (int y = 0; y < 9; ++y) {
+    for (int x = 0; x < 11; ++x) {
+      const bool inside = x >= 1 && x < 9 && y >= 2 && y < 6;
+      const uint32_t want = inside ? canvas.Pixel((x - 1) / 2, y / 2) : kUntouched;
+      EXPECT_EQ(window[static_cast<size_t>(y * 11 + x)], want) << x << "," << y;
+    }
+  }
+  // The mouse through the same placement: left of the picture is left of
+  // the canvas, and each window pixel of a square is its canvas pixel.
+  EXPECT_EQ(at.CanvasX(0), -1);
+  EXPECT_EQ(at.CanvasX(1), 0);
+  EXPECT_EQ(at.CanvasX(8), 3);
+  EXPECT_EQ(at.CanvasY(5), 2);
+
+  // A window smaller than the canvas: rows past its bottom are not sent,
+  // and no row is wider than the window.
+  std::vector<uint32_t> small(3 * 2, kUntouched);
+  at = Placement::Fit(4, 4, 3, 2, 8);
+  r = DrawRows(canvas, 1, 4, at, {reinterpret_cast<uint8_t*>(small.data()), 3 * 4, 4}, nullptr,
+               nullptr);
+  EXPECT_EQ(r.y, 1);
+  EXPECT_EQ(r.w, 3);
+  EXPECT_EQ(r.h, 1);
+  EXPECT_EQ(small, (std::vector<uint32_t>{kUntouched, kUntouched, kUntouched, 11, 12, 13}));
+  r = DrawRows(canvas, 2, 4, at, {reinterpret_cast<uint8_t*>(small.data()), 3 * 4, 4}, nullptr,
+               nullptr);
+  EXPECT_EQ(r.h, 0);
 }

@@ -109,6 +109,16 @@ struct StartupTest : ::testing::Test {
 
 }  // namespace
 
+// The game's audio device (and its thread) comes after the load, which runs
+// under a process-wide memory cap, and before the title tune plays.
+TEST_F(StartupTest, TheAudioDeviceOpensBetweenTheMusicLoadAndTheFirstTune) {
+  Form_Load(g, "/opt/kestrane/", [this] { rec.Add("OpenDevice"); });
+  const std::vector<std::string> names = Names(CallsFrom("LoadModule"));
+  ASSERT_GE(names.size(), 4u);
+  EXPECT_EQ(names[2], "OpenDevice");
+  EXPECT_EQ(names[3], "Play 0-8/1 loop");
+}
+
 TEST_F(StartupTest, FormLoadRunsItsStepsInOrderAndEndsOnTheTitleScreen) {
   Form_Load(g, "/opt/kestrane/");
   const std::string before = "[caption= running=0 sound=0 music=0 lives=0 presents=0]";

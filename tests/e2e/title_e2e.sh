@@ -13,7 +13,8 @@ close_window=${3:-}
 source "$(dirname "$0")/x_session.sh"
 require_tools Xvfb xdotool import convert xwininfo python3 ipcs
 [ -x "$close_window" ] || skip "the close_window helper was not built (libx11-dev missing)"
-start_xvfb
+# Room for the window at twice its size and more, as a window manager may make it.
+start_xvfb 1400x1000x24
 
 # The desktop's URL opener, as SDL calls it, replaced by one that records.
 mkdir "$work/bin"
@@ -74,6 +75,47 @@ page="$(cd "$(dirname "$game")" && pwd)/page/index.html"
 
 tap Escape
 expect_exit_0 "Escape on the title"
+
+# --- Sizes a window manager forces, whatever the window asks for: the title
+# whole at the largest whole scale that fits, centred on black (a window
+# smaller than the picture shows its top left), the link lit at its drawn
+# pixels, and at the end the plain picture again.
+start_game
+wait_for 5 title_shown || fail "resize run: the title picture did not show"
+xdotool windowmove "$window" 0 0  # all of it on the screen, where it can be read back
+for size in 1000x900 300x200 1237x857 400x400; do
+  w=${size%x*} h=${size#*x}
+  scale=$((w / 400 < h / 400 ? w / 400 : h / 400))
+  [ "$scale" -ge 1 ] || scale=1
+  x=$(((w - 400 * scale) / 2)) y=$(((h - 400 * scale) / 2))
+  [ "$x" -ge 0 ] || x=0
+  [ "$y" -ge 0 ] || y=0
+  shown_w=$((400 * scale < w - x ? 400 * scale : w - x))
+  shown_h=$((380 * scale < h - y ? 380 * scale : h - y))
+  xdotool mousemove 0 0
+  xdotool windowsize "$window" "$w" "$h"
+  actual=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+  [ "$actual" = "$size" ] || fail "resize to $size: the window is $actual"
+  expected=$(convert "$pictures/picTitle.ppm" -crop 400x380+0+0 +repage -scale "$((100 * scale))%" \
+    -crop "${shown_w}x${shown_h}+0+0" +repage -depth 8 rgb:- | md5sum)
+  placed() {
+    kill -0 "$game_pid" 2>/dev/null || fail "resize to $size: the game ended: $(cat "$work/game.log")"
+    [ "$(window_rect "${shown_w}x${shown_h}+$x+$y")" = "$expected" ] || return 1
+    # The bars left and above are black.
+    [ "$x" -eq 0 ] || [ "$(import -window "$window" -crop "${x}x$h+0+0" -format '%[fx:maxima]' info: 2>/dev/null)" = 0 ] || return 1
+    [ "$y" -eq 0 ] || [ "$(import -window "$window" -crop "${w}x$y+0+0" -format '%[fx:maxima]' info: 2>/dev/null)" = 0 ]
+  }
+  wait_for 5 placed || fail "resize to $size: not the title at scale $scale from ($x, $y)"
+  xdotool mousemove --window "$window" $((x + 200 * scale)) $((y + 57 * scale))
+  lit_scaled=$(convert "$pictures/sprLink.ppm" -crop 141x10+0+10 +repage -scale "$((100 * scale))%" -depth 8 rgb:- | md5sum)
+  link_lit_here() {
+    [ "$(window_rect "$((141 * scale))x$((10 * scale))+$((x + 132 * scale))+$((y + 52 * scale))")" = "$lit_scaled" ]
+  }
+  wait_for 3 link_lit_here || fail "resize to $size: the link did not light at its drawn pixels"
+done
+wait_for 3 shows_what_was_drawn || fail "resized back: the window is not what was drawn"
+tap Escape
+expect_exit_0 "Escape on the title after resizing"
 
 # --- Second run: closing the window during play.
 start_game
