@@ -41,6 +41,7 @@ function readPpm(file) {
 const title = readPpm('picTitle.ppm');
 const link = readPpm('sprLink.ppm');
 const ship = readPpm('sprPlayer.ppm');
+const status = readPpm('sprStatus.ppm');
 
 // The site over HTTP on a free port of 127.0.0.1, as any static host would.
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
@@ -126,16 +127,24 @@ try {
   }
   const titleShown = async () => { const s = await capture(); return s && same(s, 0, 0, 400, 380, title, 0, 0); };
   const playShown = async () => { const s = await capture(); return s && !same(s, 0, 0, 400, 20, title, 0, 0); };
-  // Where the level ship (middle cell, opaque where its mask is black) is drawn.
-  function findShip(shot) {
+  // The opaque pixels (black in the mask 45 rows below) of the ship's cells:
+  // banked left, level, banked right.
+  const shipCells = [0, 1, 2].map((c) => {
     const cell = [];
     for (let y = 0; y < 45; y++)
       for (let x = 0; x < 45; x++) {
-        const m = ((45 + y) * ship.width + 45 + x) * 3;
+        const m = ((45 + y) * ship.width + 45 * c + x) * 3;
         if (ship.rgb[m] + ship.rgb[m + 1] + ship.rgb[m + 2] !== 0) continue;
-        const p = (y * ship.width + 45 + x) * 3;
+        const p = (y * ship.width + 45 * c + x) * 3;
         cell.push([x, y, ship.rgb[p], ship.rgb[p + 1], ship.rgb[p + 2]]);
       }
+    return cell;
+  });
+  const [banked, level] = [0, 1];
+  // Where the ship's cell is drawn, nine tenths of it at least (a shot or an
+  // enemy may cross it), or null.
+  function findShip(shot, frame = level) {
+    const cell = shipCells[frame];
     let best = { score: 0, x: -1, y: -1 };
     // The ship stays within x 5..350 and y 100..330.
     for (let y = 100; y <= 330; y++)
@@ -150,6 +159,83 @@ try {
       }
     return best.score >= cell.length * 0.9 ? best : null;
   }
+  // The ships left, as the status bar's last digit shows them (its opaque
+  // pixels; the mask lies 30 rows below), or -1.
+  function livesShown(shot) {
+    for (let d = 0; d <= 9; d++) {
+      let match = true;
+      for (let y = 0; y < 12 && match; y++)
+        for (let x = 0; x < 9 && match; x++) {
+          const m = ((47 + y) * status.width + 9 * d + x) * 3;
+          if (status.rgb[m] + status.rgb[m + 1] + status.rgb[m + 2] !== 0) continue;
+          const p = ((17 + y) * status.width + 9 * d + x) * 3, q = (y * 400 + 375 + x) * 3;
+          match = shot[q] === status.rgb[p] && shot[q + 1] === status.rgb[p + 1] &&
+                  shot[q + 2] === status.rgb[p + 2];
+        }
+      if (match) return d;
+    }
+    return -1;
+  }
+
+  // Enemies come at random, and a lost ship breaks a step in two ways: the
+  // death sequence lets go of held arrows (a key held through it, or pressed
+  // inside its pause, moves nothing), and Escape inside that pause is the
+  // title's Escape, which ends the game. So each step watches for a lost
+  // ship and then tries again in the next life, or in a new game.
+
+  // Holds the left arrow (press, release: by key or by touch) until the ship
+  // is seen left of where it stood, within one life.
+  async function steerLeft(press, release) {
+    const attempts = 4;
+    for (let attempt = 1; attempt <= attempts; attempt++) {
+      const start = await waitFor('a ship in play', 30, async () => {
+        const s = await capture();
+        if (!s) return null;
+        // Every ship lost: the title again, and another game.
+        if (same(s, 0, 0, 400, 380, title, 0, 0)) { await press('Space'); await release('Space'); return null; }
+        const at = findShip(s);
+        return at && { x: at.x, lives: livesShown(s) };
+      });
+      await press('ArrowLeft');
+      const outcome = await waitFor('the ship to move left or be lost', 30, async () => {
+        const s = await capture();
+        if (!s) return null;
+        const at = findShip(s, banked) || findShip(s);
+        if (at && at.x <= start.x - 10) return 'moved';
+        const lives = livesShown(s);
+        if (same(s, 0, 0, 400, 380, title, 0, 0) || (lives >= 0 && lives < start.lives)) return 'lost';
+        return null;
+      });
+      await release('ArrowLeft');
+      if (outcome === 'moved') return;
+    }
+    fail(`the left arrow did not move the ship in ${attempts} lives`);
+  }
+
+  // Escape from play back to the title, with a ship in play when pressed. A
+  // ship lost just then makes it end the game: start again and repeat.
+  async function escapeToTitle(press, release) {
+    for (let attempt = 1; attempt <= 3; attempt++) {
+      await waitFor('a ship in play before Escape', 30, async () => {
+        const s = await capture();
+        return s && findShip(s);
+      });
+      await press('Escape');
+      await release('Escape');
+      const where = await waitFor('Escape to return to the title', 10, async () => {
+        if (await page.evaluate(() => !document.getElementById('cover').hidden)) return 'ended';
+        return (await titleShown()) && 'title';
+      });
+      if (where === 'title') return;
+      await page.click('#cover');
+      await waitFor('the title picture again', 30, titleShown);
+      await press('Space');
+      await release('Space');
+      await waitFor('Space to bring the status bar', 10, playShown);
+    }
+    fail('Escape did not return to the title');
+  }
+
   async function tap(key) {
     await page.keyboard.down(key);
     await new Promise((r) => setTimeout(r, 120));
@@ -189,16 +275,9 @@ try {
 
     await tap('Space');
     await waitFor('Space to bring the status bar', 10, playShown);
-    const before = await waitFor('the ship at the start', 5, async () => findShip(await capture()));
-    await page.keyboard.down('ArrowLeft');
-    await new Promise((r) => setTimeout(r, 500));
-    await page.keyboard.up('ArrowLeft');
-    await new Promise((r) => setTimeout(r, 200));
-    const after = await waitFor('the ship after steering', 5, async () => findShip(await capture()));
-    if (after.x >= before.x - 10) fail(`the left arrow did not move the ship: x ${before.x} to ${after.x}`);
-
-    await tap('Escape');
-    await waitFor('Escape to return to the title', 10, titleShown);
+    const keys = [(key) => page.keyboard.down(key), (key) => page.keyboard.up(key)];
+    await steerLeft(...keys);
+    await escapeToTitle(...keys);
 
     // The link lights under the pointer; a click opens the game's page.
     const box = await page.evaluate(() => {
