@@ -127,11 +127,12 @@ const shipCells = [0, 1, 2].map((c) => {
 const [banked, level] = [0, 1];
 // Where the ship's cell is drawn, nine tenths of it at least (a shot or an
 // enemy may cross it), or null.
-function findShip(shot, frame = level) {
+// Only row `row` when given: the ship keeps its height while it steers.
+function findShip(shot, frame = level, row = -1) {
   const cell = shipCells[frame];
   let best = { score: 0, x: -1, y: -1 };
   // The ship stays within x 5..350 and y 100..330.
-  for (let y = 100; y <= 330; y++)
+  for (let y = row >= 0 ? row : 100; y <= (row >= 0 ? row : 330); y++)
     for (let x = 5; x <= 350; x++) {
       let misses = 0;
       const allowed = cell.length - best.score;
@@ -169,31 +170,35 @@ function livesShown(shot) {
 
 // Holds the left arrow (press, release: by key or by touch) until the ship
 // is seen left of where it stood, within one life.
-async function steerLeft(page, press, release) {
+async function steerLeft(page, press, release, where) {
   const attempts = 4;
+  const tries = [];
   for (let attempt = 1; attempt <= attempts; attempt++) {
-    const start = await waitFor('a ship in play', 30, async () => {
+    const start = await waitFor(`${where}: a ship in play`, 30, async () => {
       const s = await capture(page);
       if (!s) return null;
       // Every ship lost: the title again, and another game.
       if (same(s, 0, 0, 400, 380, title, 0, 0)) { await press('Space'); await release('Space'); return null; }
       const at = findShip(s);
-      return at && { x: at.x, lives: livesShown(s) };
+      return at && { x: at.x, y: at.y, lives: livesShown(s) };
     });
+    const pressed = Date.now();
     await press('ArrowLeft');
-    const outcome = await waitFor('the ship to move left or be lost', 30, async () => {
+    const outcome = await waitFor(`${where}: the ship to move left or be lost`, 30, async () => {
       const s = await capture(page);
       if (!s) return null;
-      const at = findShip(s, banked) || findShip(s);
+      const at = findShip(s, banked, start.y) || findShip(s, level, start.y);
       if (at && at.x <= start.x - 10) return 'moved';
       const lives = livesShown(s);
-      if (same(s, 0, 0, 400, 380, title, 0, 0) || (lives >= 0 && lives < start.lives)) return 'lost';
+      if (same(s, 0, 0, 400, 380, title, 0, 0)) return 'lost, the title';
+      if (lives >= 0 && lives < start.lives) return `lost, ${lives} ships left, ship at ${at ? at.x : 'none'}`;
       return null;
     });
     await release('ArrowLeft');
     if (outcome === 'moved') return;
+    tries.push(`from x ${start.x} with ${start.lives} ships: ${outcome} after ${Date.now() - pressed} ms`);
   }
-  fail(`the left arrow did not move the ship in ${attempts} lives`);
+  fail(`${where}: the left arrow did not move the ship in ${attempts} lives (${tries.join('; ')})`);
 }
 
 // Escape from play back to the title, with a ship in play when pressed. A
@@ -268,7 +273,7 @@ async function touchPass(landscape) {
   await press('Space');
   await release('Space');
   await waitFor(`${where}: Fire to start play`, 10, () => playShown(page));
-  await steerLeft(page, press, release);
+  await steerLeft(page, press, release, where);
   await escapeToTitle(page, press, release);
 
   const view = await page.evaluate(() => ({
@@ -368,7 +373,7 @@ try {
     await tap('Space');
     await waitFor('Space to bring the status bar', 10, () => playShown(page));
     const keys = [(key) => page.keyboard.down(key), (key) => page.keyboard.up(key)];
-    await steerLeft(page, ...keys);
+    await steerLeft(page, ...keys, 'keyboard');
     await escapeToTitle(page, ...keys);
 
     // The link lights under the pointer; a click opens the game's page.
