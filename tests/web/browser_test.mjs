@@ -228,8 +228,9 @@ async function escapeToTitle(page, press, release) {
 
 // Phone emulation, upright or on its side: after the first tap the controls
 // are on screen, beside or below the picture and never over it, the picture
-// nearly as large as the screen; Fire starts play, the held left arrow
-// steers, Esc goes back to the title; the page has neither scrolled nor zoomed.
+// nearly as large as the screen; Fire starts play, a finger sliding from the
+// right arrow to the left one steers left, Esc goes back to the title; the
+// page has neither scrolled nor zoomed.
 async function touchPass(landscape) {
   const where = landscape ? 'touch landscape' : 'touch portrait';
   const page = await browser.newPage();
@@ -265,9 +266,15 @@ async function touchPass(landscape) {
   }
 
   const fingers = {};
-  const press = async (key) => {
+  const centre = (key) => {
     const c = layout.controls[key];
-    fingers[key] = await page.touchscreen.touchStart((c.left + c.right) / 2, (c.top + c.bottom) / 2);
+    return [(c.left + c.right) / 2, (c.top + c.bottom) / 2];
+  };
+  // The left arrow is reached by a finger sliding over from the right one:
+  // the slide must let the right arrow go and press the left.
+  const press = async (key) => {
+    fingers[key] = await page.touchscreen.touchStart(...centre(key === 'ArrowLeft' ? 'ArrowRight' : key));
+    if (key === 'ArrowLeft') await fingers[key].move(...centre(key));
   };
   const release = async (key) => { await fingers[key].end(); delete fingers[key]; };
   await press('Space');
