@@ -39,6 +39,7 @@ extern "C" const char* __asan_default_options() {
 }
 #endif
 
+
 namespace {
 
 const char* const kModule = KESTRANE_MUSIC_FILE;
@@ -400,35 +401,47 @@ TEST(MusicLayer, BadFilesLoadAsNothing) {
 // The most memory a process takes while it loads the file, in KiB (-1 when
 // it could not be measured), and whether the module loaded. Measured in a
 // child, so that each file starts from the same memory.
-long PeakWhileLoading(const std::string& path, bool& loaded) {
+// How a load in a child process ended, and the child's peak resident size.
+enum class LoadEnd { kLoaded, kRefused, kDied };
+struct LoadRun {
+  LoadEnd end;
+  long peakKiB;
+};
+constexpr int kRefusedStatus = 3;  // apart from 1, which a sanitizer's abort exits with
+
+LoadRun LoadInChild(const std::string& path) {
   const pid_t child = ::fork();
-  if (child == 0) _exit(LoadModuleFile(path.c_str()) != nullptr ? 0 : 1);
+  if (child == 0) _exit(LoadModuleFile(path.c_str()) != nullptr ? 0 : kRefusedStatus);
   int status = 0;
   rusage use{};
-  if (child < 0 || ::wait4(child, &status, 0, &use) != child || !WIFEXITED(status)) return -1;
-  loaded = WEXITSTATUS(status) == 0;
-  return use.ru_maxrss;
+  if (child < 0 || ::wait4(child, &status, 0, &use) != child) return {LoadEnd::kDied, -1};
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {LoadEnd::kLoaded, use.ru_maxrss};
+  if (WIFEXITED(status) && WEXITSTATUS(status) == kRefusedStatus) return {LoadEnd::kRefused, use.ru_maxrss};
+  return {LoadEnd::kDied, use.ru_maxrss};
 }
 
 // Files of a few bytes whose sizes would take gigabytes: one unpacks to
 // 2 GiB, the other holds a 1 GiB sample inside a packed image. Both are
 // refused before they cost more than the budget.
 TEST(MusicLayer, WhateverSizesAFileDeclaresItsLoadStaysWithinTheMemoryBudget) {
+  const LoadRun normal = LoadInChild(kModule);
+  ASSERT_EQ(normal.end, LoadEnd::kLoaded);
+  ASSERT_GT(normal.peakKiB, 0);
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer's own allocator aborts when the budget refuses it memory,
+  // so the library's handling of a failed allocation cannot be seen here.
+  GTEST_SKIP() << "needs a build without AddressSanitizer";
+#endif
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("kestrane_budget_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
-  bool loaded = false;
-  const long normal = PeakWhileLoading(kModule, loaded);
-  ASSERT_GT(normal, 0);
-  EXPECT_TRUE(loaded);
   for (const std::string& bomb :
        {Packed("", 0x7FFFFFF0), Packed(OneSampleModule((1u << 28) - 1), (1u << 30) + 0x200)}) {
     const std::string path = (dir / "bomb.snd").string();
     std::ofstream(path, std::ios::binary) << bomb;
-    const long peak = PeakWhileLoading(path, loaded);
-    EXPECT_GT(peak, 0);
-    EXPECT_FALSE(loaded);
-    EXPECT_LT(peak - normal, 64 << 10) << "KiB above the normal load's peak";
+    const LoadRun run = LoadInChild(path);
+    EXPECT_EQ(run.end, LoadEnd::kRefused) << "the load must refuse the file, not load it or die";
+    EXPECT_LT(run.peakKiB - normal.peakKiB, 64 << 10) << "KiB above the normal load's peak";
   }
   std::filesystem::remove_all(dir);
 }
