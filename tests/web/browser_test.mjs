@@ -229,8 +229,8 @@ async function escapeToTitle(page, press, release) {
 // Phone emulation, upright or on its side: after the first tap the controls
 // are on screen, beside or below the picture and never over it, the picture
 // nearly as large as the screen; Fire starts play, a finger sliding from the
-// right arrow to the left one steers left, Esc goes back to the title; the
-// page has neither scrolled nor zoomed.
+// right arrow to the left one steers left while another fires, Esc goes back
+// to the title; the page has neither scrolled nor zoomed.
 async function touchPass(landscape) {
   const where = landscape ? 'touch landscape' : 'touch portrait';
   const page = await browser.newPage();
@@ -270,11 +270,19 @@ async function touchPass(landscape) {
     const c = layout.controls[key];
     return [(c.left + c.right) / 2, (c.top + c.bottom) / 2];
   };
-  // The left arrow is reached by a finger sliding over from the right one:
-  // the slide must let the right arrow go and press the left.
+  // Steering left takes two fingers: one rests on Fire while the other
+  // slides from the right arrow onto the left one; the slide must let the
+  // right arrow go and press the left, and lifting Fire (a shot) must leave
+  // the left arrow held.
   const press = async (key) => {
-    fingers[key] = await page.touchscreen.touchStart(...centre(key === 'ArrowLeft' ? 'ArrowRight' : key));
-    if (key === 'ArrowLeft') await fingers[key].move(...centre(key));
+    if (key !== 'ArrowLeft') {
+      fingers[key] = await page.touchscreen.touchStart(...centre(key));
+      return;
+    }
+    const fire = await page.touchscreen.touchStart(...centre('Space'));
+    fingers[key] = await page.touchscreen.touchStart(...centre('ArrowRight'));
+    await fingers[key].move(...centre('ArrowLeft'));
+    await fire.end();
   };
   const release = async (key) => { await fingers[key].end(); delete fingers[key]; };
   await press('Space');
