@@ -10,6 +10,8 @@
 
 #ifdef __EMSCRIPTEN__
 #include <emscripten.h>
+
+#include "app/touch_keys.h"
 #endif
 
 namespace {
@@ -218,6 +220,10 @@ bool SdlPlatform::WaitEvent(Event& e, uint32_t timeoutMs) {
       --queueCount_;
       return true;
     }
+#ifdef __EMSCRIPTEN__
+    // The page's on-screen controls, as keys.
+    if (TakeTouchKey(e)) return true;
+#endif
     // Events the game does not see must not stretch the wait.
     const uint32_t elapsed = SDL_GetTicks() - start;
     const uint32_t left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;

@@ -51,6 +51,21 @@ function(kestrane_web_site target music)
   set_source_files_properties(${KESTRANE_RESOURCES_CPP} PROPERTIES
     COMPILE_OPTIONS -Wno-overlength-strings)
   configure_file(${CMAKE_SOURCE_DIR}/web/index.html ${site}/index.html COPYONLY)
+  # Installable: the manifest and its icons, drawn by the art generator.
+  configure_file(${CMAKE_SOURCE_DIR}/web/manifest.webmanifest ${site}/manifest.webmanifest COPYONLY)
+  foreach(icon kestrane-192.png kestrane-512.png kestrane-maskable-512.png)
+    configure_file(${CMAKE_SOURCE_DIR}/assets/icons/${icon} ${site}/icons/${icon} COPYONLY)
+  endforeach()
   kestrane_page(${site}/page
     "<p class=\"play\"><a href=\"../index.html\">Play in your browser</a></p>")
+  # The service worker lists every file of the site and names its cache
+  # after their contents; written again whenever the game is linked anew.
+  add_custom_command(OUTPUT ${site}/sw.js
+    COMMAND ${CMAKE_COMMAND} -DSITE=${site} -DTEMPLATE=${CMAKE_SOURCE_DIR}/web/sw.js
+            -P ${CMAKE_SOURCE_DIR}/cmake/ServiceWorker.cmake
+    DEPENDS ${target} ${CMAKE_SOURCE_DIR}/web/sw.js ${CMAKE_SOURCE_DIR}/cmake/ServiceWorker.cmake
+            ${CMAKE_SOURCE_DIR}/web/index.html ${CMAKE_SOURCE_DIR}/web/manifest.webmanifest
+            ${CMAKE_SOURCE_DIR}/page/index.html.in
+    COMMENT "Writing the service worker")
+  add_custom_target(${target}_site ALL DEPENDS ${site}/sw.js)
 endfunction()

@@ -1,7 +1,9 @@
 // The browser build end to end, in real headless Chromium: the start cover,
 // the title picture, sound after the first key, Space into play, steering,
 // Escape back, the web link opening the game's page in a new tab, quitting
-// and playing again, and not one console error on the way.
+// and playing again; the same by touch in phone emulation, upright and on
+// its side; a game with the network off after one visit; and not one console
+// error on the way.
 // Usage: node browser_test.mjs SITE-FOLDER PICTURE-FOLDER [--measure SECONDS]
 // With --measure it only plays for that long and prints frame timing and CPU.
 import fs from 'node:fs';
@@ -41,10 +43,12 @@ function readPpm(file) {
 const title = readPpm('picTitle.ppm');
 const link = readPpm('sprLink.ppm');
 const ship = readPpm('sprPlayer.ppm');
+const status = readPpm('sprStatus.ppm');
 
 // The site over HTTP on a free port of 127.0.0.1, as any static host would.
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
-                '.data': 'application/octet-stream', '.png': 'image/png' };
+                '.data': 'application/octet-stream', '.png': 'image/png',
+                '.webmanifest': 'application/manifest+json' };
 const server = http.createServer((request, response) => {
   const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
   const file = path.join(site, name.endsWith('/') ? name + 'index.html' : name);
@@ -85,6 +89,242 @@ async function waitFor(what, seconds, check) {
   }
 }
 
+// The canvas as RGB bytes.
+async function capture(page) {
+  const encoded = await page.evaluate(() => {
+    const c = document.getElementById('canvas');
+    if (c.width !== 400 || c.height !== 400) return '';
+    const d = c.getContext('2d').getImageData(0, 0, 400, 400).data;
+    let s = '';
+    for (let i = 0; i < d.length; i += 4) s += String.fromCharCode(d[i], d[i + 1], d[i + 2]);
+    return btoa(s);
+  });
+  return encoded ? Buffer.from(encoded, 'base64') : null;
+}
+// Whether rectangle (x, y, w, h) of the canvas equals (sx, sy) of a picture.
+function same(shot, x, y, w, h, picture, sx, sy) {
+  for (let r = 0; r < h; r++) {
+    const a = ((y + r) * 400 + x) * 3, b = ((sy + r) * picture.width + sx) * 3;
+    if (!shot.subarray(a, a + w * 3).equals(picture.rgb.subarray(b, b + w * 3))) return false;
+  }
+  return true;
+}
+const titleShown = async (page) => { const s = await capture(page); return s && same(s, 0, 0, 400, 380, title, 0, 0); };
+const playShown = async (page) => { const s = await capture(page); return s && !same(s, 0, 0, 400, 20, title, 0, 0); };
+// The opaque pixels (black in the mask 45 rows below) of the ship's cells:
+// banked left, level, banked right.
+const shipCells = [0, 1, 2].map((c) => {
+  const cell = [];
+  for (let y = 0; y < 45; y++)
+    for (let x = 0; x < 45; x++) {
+      const m = ((45 + y) * ship.width + 45 * c + x) * 3;
+      if (ship.rgb[m] + ship.rgb[m + 1] + ship.rgb[m + 2] !== 0) continue;
+      const p = (y * ship.width + 45 * c + x) * 3;
+      cell.push([x, y, ship.rgb[p], ship.rgb[p + 1], ship.rgb[p + 2]]);
+    }
+  return cell;
+});
+const [banked, level] = [0, 1];
+// Where the ship's cell is drawn, nine tenths of it at least (a shot or an
+// enemy may cross it), or null.
+// Only row `row` when given: the ship keeps its height while it steers.
+function findShip(shot, frame = level, row = -1) {
+  const cell = shipCells[frame];
+  let best = { score: 0, x: -1, y: -1 };
+  // The ship stays within x 5..350 and y 100..330.
+  for (let y = row >= 0 ? row : 100; y <= (row >= 0 ? row : 330); y++)
+    for (let x = 5; x <= 350; x++) {
+      let misses = 0;
+      const allowed = cell.length - best.score;
+      for (const [cx, cy, r, g, b] of cell) {
+        const q = ((y + cy) * 400 + x + cx) * 3;
+        if (shot[q] !== r || shot[q + 1] !== g || shot[q + 2] !== b) if (++misses >= allowed) break;
+      }
+      if (cell.length - misses > best.score) best = { score: cell.length - misses, x, y };
+    }
+  return best.score >= cell.length * 0.9 ? best : null;
+}
+// The ships left, as the status bar's last digit shows them (its opaque
+// pixels; the mask lies 30 rows below), or -1.
+function livesShown(shot) {
+  for (let d = 0; d <= 9; d++) {
+    let match = true;
+    for (let y = 0; y < 12 && match; y++)
+      for (let x = 0; x < 9 && match; x++) {
+        const m = ((47 + y) * status.width + 9 * d + x) * 3;
+        if (status.rgb[m] + status.rgb[m + 1] + status.rgb[m + 2] !== 0) continue;
+        const p = ((17 + y) * status.width + 9 * d + x) * 3, q = (y * 400 + 375 + x) * 3;
+        match = shot[q] === status.rgb[p] && shot[q + 1] === status.rgb[p + 1] &&
+                shot[q + 2] === status.rgb[p + 2];
+      }
+    if (match) return d;
+  }
+  return -1;
+}
+
+// Enemies come at random, and a lost ship breaks a step in two ways: the
+// death sequence lets go of held arrows (a key held through it, or pressed
+// inside its pause, moves nothing), and Escape inside that pause is the
+// title's Escape, which ends the game. So each step watches for a lost
+// ship and then tries again in the next life, or in a new game.
+
+// Holds the left arrow (press, release: by key or by touch) until the ship
+// is seen left of where it stood, within one life.
+async function steerLeft(page, press, release, where) {
+  const attempts = 4;
+  const tries = [];
+  for (let attempt = 1; attempt <= attempts; attempt++) {
+    const start = await waitFor(`${where}: a ship in play`, 30, async () => {
+      const s = await capture(page);
+      if (!s) return null;
+      // Every ship lost: the title again, and another game.
+      if (same(s, 0, 0, 400, 380, title, 0, 0)) { await press('Space'); await release('Space'); return null; }
+      const at = findShip(s);
+      return at && { x: at.x, y: at.y, lives: livesShown(s) };
+    });
+    const pressed = Date.now();
+    await press('ArrowLeft');
+    const outcome = await waitFor(`${where}: the ship to move left or be lost`, 30, async () => {
+      const s = await capture(page);
+      if (!s) return null;
+      const at = findShip(s, banked, start.y) || findShip(s, level, start.y);
+      if (at && at.x <= start.x - 10) return 'moved';
+      const lives = livesShown(s);
+      if (same(s, 0, 0, 400, 380, title, 0, 0)) return 'lost, the title';
+      if (lives >= 0 && lives < start.lives) return `lost, ${lives} ships left, ship at ${at ? at.x : 'none'}`;
+      return null;
+    });
+    await release('ArrowLeft');
+    if (outcome === 'moved') return;
+    tries.push(`from x ${start.x} with ${start.lives} ships: ${outcome} after ${Date.now() - pressed} ms`);
+  }
+  fail(`${where}: the left arrow did not move the ship in ${attempts} lives (${tries.join('; ')})`);
+}
+
+// Escape from play back to the title, with a ship in play when pressed. A
+// ship lost just then makes it end the game: start again and repeat.
+async function escapeToTitle(page, press, release) {
+  for (let attempt = 1; attempt <= 3; attempt++) {
+    await waitFor('a ship in play before Escape', 30, async () => {
+      const s = await capture(page);
+      return s && findShip(s);
+    });
+    await press('Escape');
+    await release('Escape');
+    const where = await waitFor('Escape to return to the title', 10, async () => {
+      if (await page.evaluate(() => !document.getElementById('cover').hidden)) return 'ended';
+      return (await titleShown(page)) && 'title';
+    });
+    if (where === 'title') return;
+    await page.click('#cover');
+    await waitFor('the title picture again', 30, () => titleShown(page));
+    await press('Space');
+    await release('Space');
+    await waitFor('Space to bring the status bar', 10, () => playShown(page));
+  }
+  fail('Escape did not return to the title');
+}
+
+
+// Phone emulation, upright or on its side: after the first tap the controls
+// are on screen, beside or below the picture and never over it, the picture
+// nearly as large as the screen; Fire starts play, a finger sliding from the
+// right arrow to the left one steers left while another fires, Esc goes back
+// to the title; the page has neither scrolled nor zoomed.
+async function touchPass(landscape) {
+  const where = landscape ? 'touch landscape' : 'touch portrait';
+  const page = await browser.newPage();
+  watch(page, where);
+  await page.setViewport({ width: landscape ? 844 : 390, height: landscape ? 390 : 844,
+                           deviceScaleFactor: 3, isMobile: true, hasTouch: true, isLandscape: landscape });
+  await page.goto(base + 'index.html');
+  await page.waitForFunction(() => /to play/.test(document.getElementById('prompt').textContent),
+                             { timeout: 60000 });
+  const picture = () => page.evaluate(() => {
+    const r = document.getElementById('canvas').getBoundingClientRect();
+    return { x: r.left + r.width / 2, y: r.top + r.height / 2 };
+  });
+  const middle = await picture();
+  await page.touchscreen.tap(middle.x, middle.y);
+  await waitFor(`${where}: a tap to show the title`, 30, () => titleShown(page));
+
+  const layout = await page.evaluate(() => {
+    const box = (e) => { const r = e.getBoundingClientRect(); return { left: r.left, top: r.top, right: r.right, bottom: r.bottom }; };
+    const controls = {};
+    for (const e of document.querySelectorAll('[data-key]')) controls[e.dataset.key] = box(e);
+    return { picture: box(document.getElementById('canvas')), controls, width: innerWidth, height: innerHeight };
+  });
+  const p = layout.picture;
+  if (p.right - p.left < 0.85 * Math.min(layout.width, layout.height))
+    fail(`${where}: the picture is small: ${JSON.stringify(layout)}`);
+  for (const key of ['Space', 'ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown', 'KeyM', 'KeyS', 'Escape']) {
+    const c = layout.controls[key];
+    const shown = c && c.right - c.left >= 30 && c.bottom - c.top >= 24 && c.left >= 0 && c.top >= 0 &&
+                  c.right <= layout.width && c.bottom <= layout.height;
+    const clear = c && (landscape ? c.right <= p.left || c.left >= p.right : c.top >= p.bottom);
+    if (!shown || !clear) fail(`${where}: the control ${key} is not on screen clear of the picture: ${JSON.stringify(layout)}`);
+  }
+
+  const fingers = {};
+  const centre = (key) => {
+    const c = layout.controls[key];
+    return [(c.left + c.right) / 2, (c.top + c.bottom) / 2];
+  };
+  // Steering left takes two fingers: one rests on Fire while the other
+  // slides from the right arrow onto the left one; the slide must let the
+  // right arrow go and press the left, and lifting Fire (a shot) must leave
+  // the left arrow held.
+  const press = async (key) => {
+    if (key !== 'ArrowLeft') {
+      fingers[key] = await page.touchscreen.touchStart(...centre(key));
+      return;
+    }
+    const fire = await page.touchscreen.touchStart(...centre('Space'));
+    fingers[key] = await page.touchscreen.touchStart(...centre('ArrowRight'));
+    await fingers[key].move(...centre('ArrowLeft'));
+    await fire.end();
+  };
+  const release = async (key) => { await fingers[key].end(); delete fingers[key]; };
+  await press('Space');
+  await release('Space');
+  await waitFor(`${where}: Fire to start play`, 10, () => playShown(page));
+  await steerLeft(page, press, release, where);
+  await escapeToTitle(page, press, release);
+
+  const view = await page.evaluate(() => ({
+    scrollX, scrollY, scale: visualViewport.scale,
+    scrollWidth: document.documentElement.scrollWidth, scrollHeight: document.documentElement.scrollHeight,
+    width: innerWidth, height: innerHeight,
+  }));
+  if (view.scrollX !== 0 || view.scrollY !== 0 || view.scale !== 1 ||
+      view.scrollWidth > view.width || view.scrollHeight > view.height)
+    fail(`${where}: the page scrolled or zoomed: ${JSON.stringify(view)}`);
+  await page.close();
+}
+
+// After one visit the service worker holds every file: with the server gone,
+// the page loads again and a game starts.
+async function offlinePass() {
+  const page = await browser.newPage();
+  watch(page, 'offline');
+  await page.goto(base + 'index.html');
+  const caches = await page.evaluate(async () => {
+    await navigator.serviceWorker.ready;
+    return (await window.caches.keys()).filter((name) => name.startsWith('kestrane-')).length;
+  });
+  if (caches !== 1) fail(`after one visit there are ${caches} caches of the game, not 1`);
+  server.closeAllConnections();
+  await new Promise((resolve) => server.close(resolve));
+  await page.reload();
+  await page.waitForFunction(() => /to play/.test(document.getElementById('prompt').textContent),
+                             { timeout: 60000 });
+  await page.keyboard.press('Space');
+  await waitFor('offline: the title picture', 30, () => titleShown(page));
+  await page.keyboard.press('Space');
+  await waitFor('offline: Space to bring the status bar', 10, () => playShown(page));
+  await page.close();
+}
+
 let exitCode = 0;
 try {
   const page = await browser.newPage();
@@ -104,52 +344,6 @@ try {
     () => /Click or press a key/.test(document.getElementById('prompt').textContent),
     { timeout: 60000 });
 
-  // The canvas as RGB bytes.
-  async function capture() {
-    const encoded = await page.evaluate(() => {
-      const c = document.getElementById('canvas');
-      if (c.width !== 400 || c.height !== 400) return '';
-      const d = c.getContext('2d').getImageData(0, 0, 400, 400).data;
-      let s = '';
-      for (let i = 0; i < d.length; i += 4) s += String.fromCharCode(d[i], d[i + 1], d[i + 2]);
-      return btoa(s);
-    });
-    return encoded ? Buffer.from(encoded, 'base64') : null;
-  }
-  // Whether rectangle (x, y, w, h) of the canvas equals (sx, sy) of a picture.
-  function same(shot, x, y, w, h, picture, sx, sy) {
-    for (let r = 0; r < h; r++) {
-      const a = ((y + r) * 400 + x) * 3, b = ((sy + r) * picture.width + sx) * 3;
-      if (!shot.subarray(a, a + w * 3).equals(picture.rgb.subarray(b, b + w * 3))) return false;
-    }
-    return true;
-  }
-  const titleShown = async () => { const s = await capture(); return s && same(s, 0, 0, 400, 380, title, 0, 0); };
-  const playShown = async () => { const s = await capture(); return s && !same(s, 0, 0, 400, 20, title, 0, 0); };
-  // Where the level ship (middle cell, opaque where its mask is black) is drawn.
-  function findShip(shot) {
-    const cell = [];
-    for (let y = 0; y < 45; y++)
-      for (let x = 0; x < 45; x++) {
-        const m = ((45 + y) * ship.width + 45 + x) * 3;
-        if (ship.rgb[m] + ship.rgb[m + 1] + ship.rgb[m + 2] !== 0) continue;
-        const p = (y * ship.width + 45 + x) * 3;
-        cell.push([x, y, ship.rgb[p], ship.rgb[p + 1], ship.rgb[p + 2]]);
-      }
-    let best = { score: 0, x: -1, y: -1 };
-    // The ship stays within x 5..350 and y 100..330.
-    for (let y = 100; y <= 330; y++)
-      for (let x = 5; x <= 350; x++) {
-        let misses = 0;
-        const allowed = cell.length - best.score;
-        for (const [cx, cy, r, g, b] of cell) {
-          const q = ((y + cy) * 400 + x + cx) * 3;
-          if (shot[q] !== r || shot[q + 1] !== g || shot[q + 2] !== b) if (++misses >= allowed) break;
-        }
-        if (cell.length - misses > best.score) best = { score: cell.length - misses, x, y };
-      }
-    return best.score >= cell.length * 0.9 ? best : null;
-  }
   async function tap(key) {
     await page.keyboard.down(key);
     await new Promise((r) => setTimeout(r, 120));
@@ -158,9 +352,9 @@ try {
 
   if (measureSeconds > 0) {
     await tap('Space');
-    await waitFor('the title picture', 30, titleShown);
+    await waitFor('the title picture', 30, () => titleShown(page));
     await tap('Space');
-    await waitFor('play', 10, playShown);
+    await waitFor('play', 10, () => playShown(page));
     await measure(page, measureSeconds);
   } else {
     // The game fills the window at a whole-number scale, centred, pixels sharp.
@@ -171,10 +365,14 @@ try {
     });
     if (layout.width !== 800 || layout.height !== 800 || layout.left !== 100 || layout.rendering !== 'pixelated')
       fail(`the game is not shown centred at twice its size, pixelated: ${JSON.stringify(layout)}`);
+    // Keyboard players never see the touch controls.
+    const controls = await page.evaluate(() =>
+      [...document.querySelectorAll('[data-key]')].filter((e) => e.getClientRects().length > 0).length);
+    if (controls > 0) fail(`${controls} touch controls shown to a keyboard player`);
 
     // The first key starts the game, and with it the sound.
     await tap('Space');
-    await waitFor('the title picture', 30, titleShown);
+    await waitFor('the title picture', 30, () => titleShown(page));
     await waitFor('the sound to play', 10, () => page.evaluate(async () => {
       const audio = window.kestraneGame && window.kestraneGame.SDL2;
       if (!audio || !audio.audioContext || audio.audioContext.state !== 'running') return false;
@@ -188,17 +386,10 @@ try {
     }));
 
     await tap('Space');
-    await waitFor('Space to bring the status bar', 10, playShown);
-    const before = await waitFor('the ship at the start', 5, async () => findShip(await capture()));
-    await page.keyboard.down('ArrowLeft');
-    await new Promise((r) => setTimeout(r, 500));
-    await page.keyboard.up('ArrowLeft');
-    await new Promise((r) => setTimeout(r, 200));
-    const after = await waitFor('the ship after steering', 5, async () => findShip(await capture()));
-    if (after.x >= before.x - 10) fail(`the left arrow did not move the ship: x ${before.x} to ${after.x}`);
-
-    await tap('Escape');
-    await waitFor('Escape to return to the title', 10, titleShown);
+    await waitFor('Space to bring the status bar', 10, () => playShown(page));
+    const keys = [(key) => page.keyboard.down(key), (key) => page.keyboard.up(key)];
+    await steerLeft(page, ...keys, 'keyboard');
+    await escapeToTitle(page, ...keys);
 
     // The link lights under the pointer; a click opens the game's page.
     const box = await page.evaluate(() => {
@@ -207,7 +398,7 @@ try {
     });
     await page.mouse.move(box.left + 200 * box.scale, box.top + 57 * box.scale);
     await waitFor('the link to light', 5, async () => {
-      const s = await capture();
+      const s = await capture(page);
       return s && same(s, 132, 52, 141, 10, link, 0, 10);
     });
     const opened = browser.waitForTarget((t) => t.opener() === page.target(), { timeout: 10000 });
@@ -234,10 +425,15 @@ try {
             /press any key to play again/i.test(document.getElementById('prompt').textContent),
       { timeout: 10000 });
     await tap('KeyM');
-    await waitFor('the title picture in the second game', 30, titleShown);
+    await waitFor('the title picture in the second game', 30, () => titleShown(page));
 
     const through = await page.evaluate(() => window.keysLetThrough);
     if (through.length > 0) fail(`game keys reached the page: ${through.join(', ')}`);
+    await page.close();
+
+    await touchPass(false);
+    await touchPass(true);
+    await offlinePass();
   }
   if (problems.length > 0) fail(problems.join('\n'));
   if (measureSeconds === 0) console.log('browser end-to-end: all checks passed');

@@ -30,9 +30,14 @@ Image MakeStatus();
 Image MakeLink();
 Image MakeTitle(const Image& link);
 // The window icon is the 32-pixel one; the desktop icons come in every size
-// below, each with IconCoverage as its transparency.
-constexpr int kIconSizes[] = {16, 32, 48, 64, 128, 256};
+// below, each with IconCoverage as its transparency (192 and 512 are the
+// browser build's, for its web app manifest).
+constexpr int kIconSizes[] = {16, 32, 48, 64, 128, 192, 256, 512};
 Image MakeIcon(int size = 32);
+// The home-screen icon that the phone cuts to its own shape: opaque to the
+// edges, the ship kept inside the middle circle of 4/5 the width.
+constexpr int kMaskableIconSize = 512;
+Image MakeMaskableIcon(int size);
 std::vector<uint8_t> IconCoverage(int size);
 
 // Draws the player's fighter: centre line x = cx, nose at y = top, `scale`

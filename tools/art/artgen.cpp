@@ -1,9 +1,11 @@
 // Writes every picture of the game into DIR (assets/data) and, given ICONS
-// (assets/icons), the desktop icons as kestrane-SIZE.png.
+// (assets/icons), the desktop icons as kestrane-SIZE.png and the browser
+// build's home-screen icon as kestrane-maskable-512.png.
 // Usage: artgen DIR [ICONS]
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "tools/art/art.h"
 #include "tools/art/png.h"
@@ -26,10 +28,16 @@ int main(int argc, char** argv) {
   }
   for (const art::ArtFile& file : art::GenerateArt())
     if (!Write(std::string(argv[1]) + "/" + file.name, file.bytes)) return 1;
-  if (argc == 3)
+  if (argc == 3) {
     for (const int size : art::kIconSizes) {
       const std::string path = std::string(argv[2]) + "/kestrane-" + std::to_string(size) + ".png";
       if (!Write(path, art::EncodePng(art::MakeIcon(size), art::IconCoverage(size)))) return 1;
     }
+    const int size = art::kMaskableIconSize;
+    const std::string path =
+        std::string(argv[2]) + "/kestrane-maskable-" + std::to_string(size) + ".png";
+    const std::vector<uint8_t> opaque(static_cast<size_t>(size) * size, 255);
+    if (!Write(path, art::EncodePng(art::MakeMaskableIcon(size), opaque))) return 1;
+  }
   return 0;
 }

@@ -424,7 +424,10 @@ Image MakeTitle(const Image& link) {
   return img;
 }
 
-Image MakeIcon(int size) {
+namespace {
+// The icon's glow with the ship over it, the ship `share` of its full size
+// and centred on the icon.
+Image DrawIcon(int size, double share) {
   // Drawn at each size rather than scaled, so small icons stay crisp.
   const double k = size / 32.0, mid = size / 2.0 - 0.5;
   Image img(size, size);
@@ -434,11 +437,17 @@ Image MakeIcon(int size) {
       img.Set(x, y, Mix(Rgb{30, 26, 70}, Rgb{6, 6, 20}, std::min(1.0, d)));
     }
   Sprite ship(size, size);
-  DrawShip(ship, size / 2.0, k, 0.66 * k, 0);
+  // At full size the ship spans rows k to 31k; smaller, it keeps the centre.
+  DrawShip(ship, size / 2.0, k + 15 * k * (1 - share), 0.66 * k * share, 0);
   for (int ring = 0; ring <= size / 96; ++ring) ship.Outline({6, 8, 20});
   Paint(img, ship, 0, 0);
   return img;
 }
+}  // namespace
+
+Image MakeIcon(int size) { return DrawIcon(size, 1.0); }
+
+Image MakeMaskableIcon(int size) { return DrawIcon(size, 0.6); }
 
 std::vector<uint8_t> IconCoverage(int size) {
   // A rounded square, its edge smoothed over one pixel.

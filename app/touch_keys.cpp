@@ -1,0 +1,48 @@
+#include "app/touch_keys.h"
+
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#else
+#define EMSCRIPTEN_KEEPALIVE
+#endif
+
+namespace {
+// The page sends one key per finger change, and the game takes them at least
+// every 25 ms: 64 is far more than fingers can press in that time.
+constexpr int kWaiting = 64;
+Event waiting[kWaiting];
+int head = 0, count = 0;
+
+bool IsGameKey(int key) {
+  switch (key) {
+    case VK_SPACE:
+    case VK_ESCAPE:
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN:
+    case VK_M:
+    case VK_S:
+      return true;
+    default:
+      return false;
+  }
+}
+}  // namespace
+
+bool TakeTouchKey(Event& e) {
+  if (count == 0) return false;
+  e = waiting[head];
+  head = (head + 1) % kWaiting;
+  --count;
+  return true;
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void kestrane_touch_key(int key, int down) {
+  // Full only if the game stopped taking events: a key more changes nothing.
+  if (!IsGameKey(key) || count == kWaiting) return;
+  Event& e = waiting[(head + count++) % kWaiting];
+  e = {};
+  e.type = down != 0 ? Event::Type::KeyDown : Event::Type::KeyUp;
+  e.key = static_cast<int16_t>(key);
+}
