@@ -50,7 +50,7 @@ void Form_MouseMove(Game& g, int16_t, float x, float y) {
   if (!w.LinkDirty) return;
   // sprLink holds the normal caption in rows 0..9 and the lit one below it.
   BitBlt(g.gfx.canvas, kLinkX, kLinkY, kLinkWidth, kLinkHeight, g.gfx.sprLink, 0,
-         w.LinkHover ? kLinkHeight : 0, SRCCOPY);
+         w.LinkHover ? kLinkHeight : 0, kSrcCopy);
   g.host.PresentRows(g.gfx.canvas, kLinkY, kLinkY + kLinkHeight);
   w.LinkDirty = false;
 }

@@ -22,10 +22,10 @@ namespace {
 int16_t KeypadArrow(const SDL_Keysym& k) {
   if (k.mod & KMOD_NUM) return 0;
   switch (k.scancode) {
-    case SDL_SCANCODE_KP_4: return VK_LEFT;
-    case SDL_SCANCODE_KP_8: return VK_UP;
-    case SDL_SCANCODE_KP_6: return VK_RIGHT;
-    case SDL_SCANCODE_KP_2: return VK_DOWN;
+    case SDL_SCANCODE_KP_4: return kVkLeft;
+    case SDL_SCANCODE_KP_8: return kVkUp;
+    case SDL_SCANCODE_KP_6: return kVkRight;
+    case SDL_SCANCODE_KP_2: return kVkDown;
     default: return 0;
   }
 }
@@ -33,12 +33,12 @@ int16_t KeypadArrow(const SDL_Keysym& k) {
 // SDL keys to the window system's virtual-key codes the game expects.
 int16_t VirtualKey(const SDL_Keysym& k) {
   switch (k.sym) {
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_SPACE: return VK_SPACE;
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_UP: return VK_UP;
-    case SDLK_RIGHT: return VK_RIGHT;
-    case SDLK_DOWN: return VK_DOWN;
+    case SDLK_ESCAPE: return kVkEscape;
+    case SDLK_SPACE: return kVkSpace;
+    case SDLK_LEFT: return kVkLeft;
+    case SDLK_UP: return kVkUp;
+    case SDLK_RIGHT: return kVkRight;
+    case SDLK_DOWN: return kVkDown;
     default: break;
   }
   if (const int16_t arrow = KeypadArrow(k)) return arrow;
@@ -58,7 +58,7 @@ int16_t VirtualKey(const SDL_Keysym& k) {
   return 0;
 }
 
-bool IsArrow(int16_t key) { return key >= VK_LEFT && key <= VK_DOWN; }
+bool IsArrow(int16_t key) { return key >= kVkLeft && key <= kVkDown; }
 
 int16_t ShiftState(uint16_t mod) {
   int16_t s = 0;
@@ -276,12 +276,12 @@ void SdlPlatform::SetDirections(int slot, uint8_t dpad, uint8_t stick) {
   controllers_[slot].stick = stick;
   uint8_t held = 0;
   for (const Controller& c : controllers_) held |= c.dpad | c.stick;
-  // Bit i is the arrow VK_LEFT + i: left, up, right, down.
+  // Bit i is the arrow kVkLeft + i: left, up, right, down.
   for (int i = 0; i < 4; ++i) {
     const uint8_t bit = static_cast<uint8_t>(1u << i);
     if ((held & bit) != (held_ & bit)) {
       Queue(held & bit ? Event::Type::KeyDown : Event::Type::KeyUp,
-            static_cast<int16_t>(VK_LEFT + i));
+            static_cast<int16_t>(kVkLeft + i));
     }
   }
   held_ = held;
@@ -323,8 +323,8 @@ bool SdlPlatform::ControllerEvent(const void* sdlEvent) {
       const Event::Type type = down ? Event::Type::KeyDown : Event::Type::KeyUp;
       uint8_t bit = 0;
       switch (ev.cbutton.button) {
-        case SDL_CONTROLLER_BUTTON_A: Queue(type, VK_SPACE); break;
-        case SDL_CONTROLLER_BUTTON_BACK: Queue(type, VK_ESCAPE); break;
+        case SDL_CONTROLLER_BUTTON_A: Queue(type, kVkSpace); break;
+        case SDL_CONTROLLER_BUTTON_BACK: Queue(type, kVkEscape); break;
         case SDL_CONTROLLER_BUTTON_DPAD_LEFT: bit = 1; break;
         case SDL_CONTROLLER_BUTTON_DPAD_UP: bit = 2; break;
         case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: bit = 4; break;
