@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/fatal.h"
 #include "app/link.h"
 
 #ifdef __EMSCRIPTEN__
@@ -111,8 +112,9 @@ int XftDpi(SDL_Window* window) {
 #endif
 
 // The whole factor by which the desktop wants programs enlarged where it
-// leaves the enlarging to them (X11): GDK_SCALE where it is set, as GTK
-// programs take it, otherwise Xft.dpi in whole 96ths; never so large that
+// leaves the enlarging to them (X11, Windows): GDK_SCALE where it is set, as
+// GTK programs take it, otherwise Xft.dpi or the monitor's DPI in whole
+// 96ths; never so large that
 // the window would not fit the screen.
 int DesktopScale(SDL_Window* window) {
   int scale = 1;
@@ -122,6 +124,15 @@ int DesktopScale(SDL_Window* window) {
   } else {
 #ifdef KESTRANE_X11_SCALE
     scale = std::max(scale, XftDpi(window) / 96);
+#endif
+#ifdef _WIN32
+    // The monitor's own DPI: the manifest makes the game aware of it per
+    // monitor, so Windows neither shrinks nor blurs the window itself.
+    float dpi = 0;
+    const int monitor = std::max(SDL_GetWindowDisplayIndex(window), 0);
+    if (SDL_GetDisplayDPI(monitor, nullptr, &dpi, nullptr) == 0) {
+      scale = std::max(scale, static_cast<int>(dpi) / 96);
+    }
 #endif
   }
   SDL_Rect usable;
@@ -136,7 +147,12 @@ int DesktopScale(SDL_Window* window) {
 }  // namespace
 
 std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
-#ifndef __EMSCRIPTEN__
+#if defined(_WIN32)
+  // Windows has one window system, always there; Wine passes DISPLAY on,
+  // which must not pick a driver the Windows build does not have.
+  const bool explicitDriver = true;
+  const char* display = nullptr;
+#elif !defined(__EMSCRIPTEN__)
   // Without a display SDL quietly falls back to an invisible offscreen
   // window; a player would see nothing, so say so instead.
   const char* driver = std::getenv("SDL_VIDEODRIVER");
@@ -444,8 +460,10 @@ bool SdlPlatform::WaitEvent(Event& e, uint32_t timeoutMs) {
 
 void SdlPlatform::CannotShow(const char* what) {
   const char* why = SDL_GetError();
-  std::fprintf(stderr, "kestrane: the game window cannot show pictures (%s%s%s)\n", what,
-               *why != '\0' ? ": " : "", why);
+  char line[512];
+  std::snprintf(line, sizeof line, "the game window cannot show pictures (%s%s%s)", what,
+                *why != '\0' ? ": " : "", why);
+  ReportFatal(line);
   std::exit(1);
 }
 
