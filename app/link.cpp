@@ -15,7 +15,8 @@ std::string AddressFromFolder(std::string_view folder, std::string_view address)
   std::string path(folder);
   // A Windows folder, C:\... or \\server\share\...: no POSIX path starts so.
   // Its separators become the URL's slashes; a drive's path gets the slash
-  // an absolute URL path begins with, a share's server becomes the host.
+  // an absolute URL path begins with (below), a share's server becomes the
+  // host.
   const bool drive = path.size() >= 3 && IsLetter(path[0]) && path[1] == ':' &&
                      (path[2] == '\\' || path[2] == '/');
   const bool share = path.size() >= 2 && path[0] == '\\' && path[1] == '\\';
@@ -23,7 +24,6 @@ std::string AddressFromFolder(std::string_view folder, std::string_view address)
     for (char& c : path) {
       if (c == '\\') c = '/';
     }
-    if (drive) path.insert(0, "/");
     if (share) path.erase(0, 2);
   }
   if (path.empty() || path.back() != '/') path += '/';
@@ -31,11 +31,11 @@ std::string AddressFromFolder(std::string_view folder, std::string_view address)
   // Every byte but the unreserved ones and the separators is escaped, so
   // spaces, '#', '%' and UTF-8 names in the folder survive the trip.
   static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string url = "file://";
+  std::string url = drive ? "file:///" : "file://";
   for (size_t i = 0; i < path.size(); ++i) {
     const char ch = path[i];
     const auto c = static_cast<unsigned char>(ch);
-    const bool driveColon = drive && i == 2;
+    const bool driveColon = drive && i == 1;
     if (IsLetter(ch) || (c >= '0' && c <= '9') || driveColon || c == '/' || c == '-' ||
         c == '.' || c == '_' || c == '~') {
       url += ch;

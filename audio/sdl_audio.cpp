@@ -32,7 +32,7 @@ class QuietStderr {
 }  // namespace
 
 SdlAudio::SdlAudio() {
-  QuietStderr quiet;
+  [[maybe_unused]] QuietStderr quiet;  // does nothing where there is no such library
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
   subsystem_ = true;
   SDL_AudioSpec want{};

@@ -1,0 +1,129 @@
+# shellcheck shell=bash
+# Sourced by the scripts that compile libraries from Debian's source packages
+# (scripts/windows.sh). Every function prints only what its caller captures;
+# apt's own output goes to stderr.
+#
+#   as_root COMMAND...              runs it as root (directly or through sudo)
+#   install_packages TAG PACKAGE... installs the packages that are missing, or,
+#                                   without root or sudo, names them and exits 1
+#   fetch_debian_source PACKAGE VERSION FOLDER
+#                                   unpacks Debian's source of PACKAGE at
+#                                   VERSION under FOLDER and prints its folder
+
+# Whether this shell can act as root, itself or through sudo.
+can_be_root() {
+  [ "$(id -u)" -eq 0 ] || command -v sudo >/dev/null
+}
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  else
+    sudo "$@"
+  fi
+}
+
+# TAG starts the one line said when the packages cannot be installed.
+install_packages() {
+  local tag=$1 missing=() p
+  shift
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if ! can_be_root; then
+    echo "$tag: as root, install: apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
+  as_root apt-get -o DPkg::Lock::Timeout=1200 update -q >&2
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=1200 \
+    install -y -q --no-install-recommends "${missing[@]}" >&2
+}
+
+# Whether apt knows the source of PACKAGE at exactly VERSION (with any Debian
+# revision).
+source_known() {
+  apt-cache showsrc "$1" 2>/dev/null | grep -qE "^Version: ([0-9]+:)?$2([-+~].*)?\$"
+}
+
+# The deb-src entry for this release, built from the Debian entry the machine
+# already takes its packages from (its mirror and key): deb822 first, then
+# the one-line format.
+source_entry() {
+  local codename=$1 entry=""
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    entry=$(awk -v c="$codename" '
+      BEGIN { RS = ""; FS = "\n" }
+      {
+        uris = ""; key = ""; ours = 0
+        for (i = 1; i <= NF; i++) {
+          if ($i ~ /^URIs:/) uris = $i
+          if ($i ~ /^Signed-By:/) key = $i
+          if ($i ~ /^Suites:/ && (" " $i " ") ~ (" " c " ")) ours = 1
+        }
+        if (ours && uris != "") {
+          print "Types: deb-src"; print uris; print "Suites: " c; print "Components: main"
+          if (key != "") print key
+          exit
+        }
+      }' /etc/apt/sources.list.d/debian.sources)
+    [ -n "$entry" ] && { printf '%s\n' "$entry"; return; }
+  fi
+  [ -f /etc/apt/sources.list ] && awk -v c="$codename" '
+    $1 == "deb" && $0 ~ (" " c " ") && / main/ { sub(/^deb/, "deb-src"); print; exit }' \
+    /etc/apt/sources.list
+}
+
+# Makes apt find PACKAGE's source at VERSION, adding a deb-src entry when it
+# does not.
+ensure_source() {
+  local package=$1 version=$2 codename entry file
+  source_known "$package" "$version" && return 0
+  if ! can_be_root; then
+    echo "debian-source: apt cannot find the source of $package $version; as root, add a deb-src entry for Debian's main and run apt-get update" >&2
+    exit 1
+  fi
+  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  entry=$(source_entry "$codename")
+  if [ -z "$entry" ]; then
+    echo "debian-source: no Debian entry for $codename found to add source packages from" >&2
+    exit 1
+  fi
+  case "$entry" in
+    Types:*) file=/etc/apt/sources.list.d/kestrane-src.sources ;;
+    *) file=/etc/apt/sources.list.d/kestrane-src.list ;;
+  esac
+  printf '%s\n' "$entry" | as_root tee "$file" >/dev/null
+  as_root apt-get -o DPkg::Lock::Timeout=1200 update -q >&2
+  if ! source_known "$package" "$version"; then
+    echo "debian-source: apt has no source of $package $version even with $file" >&2
+    exit 1
+  fi
+}
+
+fetch_debian_source() {
+  local package=$1 version=$2 work=$3 dir full tmp
+  mkdir -p "$work"
+  dir=$(find "$work" -maxdepth 1 -type d -name "$package-$version*" | head -n 1)
+  if [ -z "$dir" ]; then
+    command -v dpkg-source >/dev/null || install_packages debian-source dpkg-dev
+    ensure_source "$package" "$version"
+    full=$(apt-cache showsrc "$package" |
+      awk -v v="$version" '$1 == "Version:" && $2 ~ ("^([0-9]+:)?" v) { print $2; exit }')
+    # Unpacked aside and moved in whole, so an interrupted run leaves no
+    # half-unpacked folder that a later one would take as done.
+    tmp=$(mktemp -d "$work/unpack.XXXXXX")
+    (cd "$tmp" && apt-get source -q "$package=$full" >&2)
+    dir=$(find "$tmp" -maxdepth 1 -type d -name "$package-$version*" | head -n 1)
+    if [ -n "$dir" ]; then
+      mv "$dir" "$work/"
+      dir=$work/$(basename "$dir")
+    fi
+    rm -rf "$tmp"
+  fi
+  if [ -z "$dir" ]; then
+    echo "debian-source: apt-get source $package did not give version $version" >&2
+    exit 1
+  fi
+  echo "$dir"
+}
