@@ -33,6 +33,11 @@ for dll in $(x86_64-w64-mingw32-objdump -p "$game_dir/kestrane.exe" | awk '/DLL 
 done
 
 start_xvfb
+# Without a repeating key a slow step of the test cannot turn one Escape
+# into two.
+python3 -c 'import ctypes; x = ctypes.CDLL("libX11.so.6"); x.XOpenDisplay.restype = ctypes.c_void_p
+d = ctypes.c_void_p(x.XOpenDisplay(None)); x.XAutoRepeatOff(d); x.XCloseDisplay(d)' ||
+  fail "cannot turn the key repeat off"
 # One Wine server for this display, ended with the test.
 wineserver -k 2>/dev/null
 trap 'wineserver -k 2>/dev/null; cleanup' EXIT
@@ -44,7 +49,7 @@ client_rgb() {
   local size w h
   size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
   read -r w h <<<"$size"
-  import -window "$window" -depth 8 rgb:- 2>/dev/null |
+  timeout 5 import -window "$window" -depth 8 rgb:- 2>/dev/null |
     convert -size "${w}x${h}" -depth 8 rgb:- -crop "400x400+$(((w - 400) / 2))+$((h - 400 - (w - 400) / 2))" \
       +repage rgb:-
 }
@@ -52,8 +57,10 @@ picture_rect() { convert "$data/$1" -crop "$2" +repage -depth 8 rgb:- | md5sum; 
 title_top=$(picture_rect picTitle.ppm 400x380+0+0)
 title_status_rows=$(picture_rect picTitle.ppm 400x20+0+0)
 client_rect() { client_rgb | convert -size 400x400 -depth 8 rgb:- -crop "$1" +repage rgb:- | md5sum; }
-title_shown() { [ "$(client_rect 400x380+0+0)" = "$title_top" ]; }
-play_shown() { [ "$(client_rect 400x20+0+0)" != "$title_status_rows" ]; }
+# A game that ended while awaited is reported at once, with what it said.
+running() { kill -0 "$game_pid" 2>/dev/null || fail "the game ended: $(cat "$work/game.log")"; }
+title_shown() { running && [ "$(client_rect 400x380+0+0)" = "$title_top" ]; }
+play_shown() { running && [ "$(client_rect 400x20+0+0)" != "$title_status_rows" ]; }
 
 # The column where the ship (any cell of sprPlayer, its mask below it) sits
 # on its starting row, 330, in a screenshot taken by client_rgb, with nine in
@@ -101,23 +108,41 @@ capture=$(winepath -w "$work/capture.raw" 2>/dev/null)
 start_wine_game "$game_dir/kestrane.exe" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$capture"
 wait_for 10 title_shown || fail "the title picture did not show"
 sleep 1  # the title tune, recorded
-# Play is kept short: within its first second nothing random can reach the
-# ship. Space is held, as the shot its release fires would cross the ship's
-# rows; the screenshots are taken at once and looked at afterwards.
+# Play must stay short, for within its first second nothing random can reach
+# the ship, and a loaded machine stretches every step of the test: so the
+# game is stopped while each screenshot is taken and looked at, and runs
+# only between them (its timers fire once for any time missed, so it does
+# not catch up). Space is held, as the shot its release fires would cross
+# the ship's rows.
+freeze() { kill -STOP "$game_pid"; }
+thaw() { kill -CONT "$game_pid"; }
+play_shown_frozen() {
+  thaw
+  sleep 0.05
+  freeze
+  play_shown
+}
 xdotool keydown space
-wait_for 5 play_shown || fail "Space did not start play (no status bar in the top rows)"
+wait_for 5 play_shown_frozen || { thaw; fail "Space did not start play (no status bar in the top rows)"; }
 client_rgb >"$work/start.rgb"
-xdotool keydown Left
-sleep 0.3
-xdotool keyup Left
-sleep 0.15
-client_rgb >"$work/moved.rgb"
-xdotool keyup space
 start_column=$(ship_column "$work/start.rgb")
-moved_column=$(ship_column "$work/moved.rgb")
-[ "$start_column" = 178 ] || fail "the ship is not at its start (found at column $start_column)"
-[ "$moved_column" -ge 0 ] && [ "$moved_column" -le 166 ] ||
-  fail "Left did not move the ship left (found at column $moved_column)"
+[ "$start_column" = 178 ] || { thaw; fail "the ship is not at its start (found at column $start_column)"; }
+xdotool keydown Left
+# Two ticks of steering (6 pixels each) are enough.
+moved_left() {
+  thaw
+  sleep 0.1
+  freeze
+  client_rgb >"$work/moved.rgb"
+  moved_column=$(ship_column "$work/moved.rgb")
+  [ "$moved_column" -ge 0 ] && [ "$moved_column" -le 166 ]
+}
+wait_for 2 moved_left
+moved=$?
+xdotool keyup Left
+xdotool keyup space
+thaw
+[ "$moved" = 0 ] || fail "Left did not move the ship left (found at column $moved_column)"
 tap Escape
 wait_for 5 title_shown || fail "Escape during play did not return to the title"
 tap Escape
