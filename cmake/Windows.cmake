@@ -3,25 +3,9 @@
 # install folders come in as KESTRANE_WIN_SDL2 and KESTRANE_WIN_OPENMPT.
 set(KESTRANE_WIN_SDL2 "" CACHE PATH "SDL2 built for Windows (install folder)")
 set(KESTRANE_WIN_OPENMPT "" CACHE PATH "libopenmpt built for Windows (install folder)")
-if(NOT KESTRANE_WIN_SDL2 OR NOT KESTRANE_WIN_OPENMPT)
-  message(FATAL_ERROR "The Windows build needs SDL2 and libopenmpt built for it: run scripts/windows.sh --build")
-endif()
-
-# Looked up afresh each time: the folders change with the libraries' versions.
-unset(SDL2_DIR CACHE)
-find_package(SDL2 REQUIRED CONFIG PATHS ${KESTRANE_WIN_SDL2} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-if(NOT TARGET SDL2::SDL2)
-  add_library(SDL2::SDL2 INTERFACE IMPORTED)
-  target_link_libraries(SDL2::SDL2 INTERFACE SDL2::SDL2-static)
-endif()
-unset(KESTRANE_OPENMPT_LIBRARY CACHE)
-find_library(KESTRANE_OPENMPT_LIBRARY openmpt PATHS ${KESTRANE_WIN_OPENMPT}/lib
-  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-# Under the name the desktop build's pkg-config gives it; a static library
-# needs what its .pc file lists as private.
-add_library(PkgConfig::OPENMPT INTERFACE IMPORTED)
-target_link_libraries(PkgConfig::OPENMPT INTERFACE ${KESTRANE_OPENMPT_LIBRARY} ole32 rpcrt4)
-target_include_directories(PkgConfig::OPENMPT INTERFACE ${KESTRANE_WIN_OPENMPT}/include)
+include(cmake/Prebuilt.cmake)
+kestrane_import_prebuilt(Windows "${KESTRANE_WIN_SDL2}" "${KESTRANE_WIN_OPENMPT}" "scripts/windows.sh --build"
+  ole32 rpcrt4)
 
 # <windows.h> without its min and max macros, which break std::min and
 # std::max, and without the parts nobody here uses.
