@@ -35,6 +35,10 @@ key() {
 
 sdl_options=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_C_FLAGS_RELEASE=-O2 -DNDEBUG"
   -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF)
+# SDL's release asserts name their source files: the folder they were
+# unpacked in is mapped to a fixed name, so the program is the same byte for
+# byte whichever cache built it.
+sdl_path_free=-ffile-prefix-map
 openmpt_options=(--disable-shared --enable-static --disable-openmpt123
   --disable-examples --disable-tests --disable-doxygen-doc
   --without-zlib --without-mpg123 --without-ogg --without-vorbis
@@ -52,6 +56,7 @@ build_sdl() {
   src=$(fetch_debian_source libsdl2 "$sdl_version" "$cache/src")
   rm -rf "$sdl_prefix.build" "$sdl_prefix"
   cmake -S "$src" -B "$sdl_prefix.build" "${sdl_options[@]}" \
+    -DCMAKE_C_FLAGS="$sdl_path_free=$src=libsdl2-$sdl_version" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DCMAKE_INSTALL_PREFIX="$sdl_prefix" >&2
   cmake --build "$sdl_prefix.build" -j "$jobs" >&2
@@ -159,7 +164,7 @@ if [ "$mode" = --test ]; then
 else
   install_packages windows "${packages[@]}"
 fi
-sdl_prefix=$cache/sdl2-$sdl_version-$(key "${sdl_options[*]}")
+sdl_prefix=$cache/sdl2-$sdl_version-$(key "${sdl_options[*]} $sdl_path_free")
 openmpt_prefix=$cache/libopenmpt-$openmpt_version-$(key "${openmpt_options[*]} $openmpt_flags")
 build_sdl
 build_openmpt
