@@ -30,7 +30,7 @@ node tests/web/browser_test.mjs "$site" assets/data
 
 # The Windows build under Wine: the zip's game played, the installer and its
 # uninstaller run. Its first run also builds SDL2 and libopenmpt for Windows
-# and makes a Wine prefix (cached outside the tree, about 20 minutes on two
-# cores).
+# and makes a Wine prefix (cached outside the tree, about a quarter of an hour
+# on two busy cores).
 echo "== windows"
 scripts/windows.sh --test

@@ -90,7 +90,7 @@ make_wine_prefix() {
   [ -f "$WINEPREFIX/$stamp" ] && return
   say "making a Wine prefix in $WINEPREFIX (once)"
   rm -rf "$WINEPREFIX"
-  DISPLAY= wineboot --init >&2 2>&1 || true
+  DISPLAY='' wineboot --init >&2 2>&1 || true
   wineserver --wait
   [ -f "$WINEPREFIX/system.reg" ] || { say "wineboot made no prefix"; exit 1; }
   touch "$WINEPREFIX/$stamp"

@@ -15,7 +15,7 @@ version=$2
 data=$(cd "$(dirname "$0")/../../assets/data" && pwd)
 
 source "$(dirname "$0")/x_session.sh"
-require_tools wine wineserver winepath Xvfb xdotool import convert unzip python3 \
+require_tools wine wineserver winepath Xvfb xdotool xwininfo import convert unzip python3 \
   x86_64-w64-mingw32-objdump
 : "${WINEPREFIX:?run through scripts/windows.sh --test}"
 
