@@ -114,8 +114,7 @@ int XftDpi(SDL_Window* window) {
 // The whole factor by which the desktop wants programs enlarged where it
 // leaves the enlarging to them (X11, Windows): GDK_SCALE where it is set, as
 // GTK programs take it, otherwise Xft.dpi or the monitor's DPI in whole
-// 96ths; never so large that
-// the window would not fit the screen.
+// 96ths; never so large that the window would not fit the screen.
 int DesktopScale(SDL_Window* window) {
   int scale = 1;
   const char* gdk = std::getenv("GDK_SCALE");
