@@ -6,15 +6,16 @@
 
 #include "game/host.h"
 
-// Virtual-key codes the handlers receive.
-constexpr int16_t VK_ESCAPE = 27;
-constexpr int16_t VK_SPACE = 32;
-constexpr int16_t VK_LEFT = 37;
-constexpr int16_t VK_UP = 38;
-constexpr int16_t VK_RIGHT = 39;
-constexpr int16_t VK_DOWN = 40;
-constexpr int16_t VK_M = 77;
-constexpr int16_t VK_S = 83;
+// Virtual-key codes the handlers receive (named apart from <windows.h>'s
+// VK_ macros, which would replace them).
+constexpr int16_t kVkEscape = 27;
+constexpr int16_t kVkSpace = 32;
+constexpr int16_t kVkLeft = 37;
+constexpr int16_t kVkUp = 38;
+constexpr int16_t kVkRight = 39;
+constexpr int16_t kVkDown = 40;
+constexpr int16_t kVkM = 77;
+constexpr int16_t kVkS = 83;
 
 struct Event {
   enum class Type { KeyDown, KeyUp, MouseMove, MouseDown, Close };

@@ -59,8 +59,8 @@ bool GamePads::Handle(const SDL_Event& ev, Change& change) {
       change.down = ev.type == SDL_CONTROLLERBUTTONDOWN;
       uint8_t bit = 0;
       switch (ev.cbutton.button) {
-        case SDL_CONTROLLER_BUTTON_A: change.key = VK_SPACE; return true;
-        case SDL_CONTROLLER_BUTTON_BACK: change.key = VK_ESCAPE; return true;
+        case SDL_CONTROLLER_BUTTON_A: change.key = kVkSpace; return true;
+        case SDL_CONTROLLER_BUTTON_BACK: change.key = kVkEscape; return true;
         case SDL_CONTROLLER_BUTTON_DPAD_LEFT: bit = kLeft; break;
         case SDL_CONTROLLER_BUTTON_DPAD_UP: bit = kUp; break;
         case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: bit = kRight; break;

@@ -11,9 +11,9 @@ namespace {
 // section of the screen shown, from its start.
 void SwitchKeys(Game& g, int16_t key) {
   World& w = g.world;
-  if (key == VK_S) {
+  if (key == kVkS) {
     w.SoundOn = !w.SoundOn;
-  } else if (key == VK_M) {
+  } else if (key == kVkM) {
     StopMusic(g, false);
     w.MusicOn = !w.MusicOn;
     if (w.MusicOn) PlaySection(g, w.GameRunning ? kPlayMusic : kTitleMusic);
@@ -23,13 +23,13 @@ void SwitchKeys(Game& g, int16_t key) {
 // The held-arrow flag a key controls, or null for any other key.
 bool* ArrowFlag(World& w, int16_t key) {
   switch (key) {
-    case VK_LEFT:
+    case kVkLeft:
       return &w.KeyLeftHeld;
-    case VK_UP:
+    case kVkUp:
       return &w.KeyUpHeld;
-    case VK_RIGHT:
+    case kVkRight:
       return &w.KeyRightHeld;
-    case VK_DOWN:
+    case kVkDown:
       return &w.KeyDownHeld;
     default:
       return nullptr;
@@ -38,9 +38,9 @@ bool* ArrowFlag(World& w, int16_t key) {
 
 // Title screen, and the pauses of the death sequence and the title reveal.
 void TitleKeyDown(Game& g, int16_t key) {
-  if (key == VK_ESCAPE) {
+  if (key == kVkEscape) {
     UnloadMainForm(g);  // does not return
-  } else if (key == VK_SPACE) {
+  } else if (key == kVkSpace) {
     // Space in the death sequence's pauses is the player firing; a game
     // started there would throw the running game away.
     if (!g.world.DeathSequenceRunning) StartGame(g);
@@ -53,7 +53,7 @@ void TitleKeyDown(Game& g, int16_t key) {
 void PlayKeyDown(Game& g, int16_t key) {
   if (bool* held = ArrowFlag(g.world, key)) {
     *held = true;
-  } else if (key == VK_ESCAPE) {
+  } else if (key == kVkEscape) {
     BackToTitle(g);
   } else {
     SwitchKeys(g, key);
@@ -74,7 +74,7 @@ void Form_KeyUp(Game& g, int16_t key, int16_t) {
   if (!w.GameRunning) return;
   if (bool* held = ArrowFlag(w, key)) {
     *held = false;
-  } else if (key == VK_SPACE) {
+  } else if (key == kVkSpace) {
     FireShot(g);
   }
 }

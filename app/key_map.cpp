@@ -3,27 +3,27 @@
 #include "app/event_loop.h"
 
 namespace {
-bool IsArrow(int16_t key) { return key >= VK_LEFT && key <= VK_DOWN; }
+bool IsArrow(int16_t key) { return key >= kVkLeft && key <= kVkDown; }
 }  // namespace
 
 int16_t KeypadArrowAt(SDL_Scancode scancode) {
   switch (scancode) {
-    case SDL_SCANCODE_KP_4: return VK_LEFT;
-    case SDL_SCANCODE_KP_8: return VK_UP;
-    case SDL_SCANCODE_KP_6: return VK_RIGHT;
-    case SDL_SCANCODE_KP_2: return VK_DOWN;
+    case SDL_SCANCODE_KP_4: return kVkLeft;
+    case SDL_SCANCODE_KP_8: return kVkUp;
+    case SDL_SCANCODE_KP_6: return kVkRight;
+    case SDL_SCANCODE_KP_2: return kVkDown;
     default: return 0;
   }
 }
 
 int16_t GameKey(const SDL_Keysym& k) {
   switch (k.sym) {
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_SPACE: return VK_SPACE;
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_UP: return VK_UP;
-    case SDLK_RIGHT: return VK_RIGHT;
-    case SDLK_DOWN: return VK_DOWN;
+    case SDLK_ESCAPE: return kVkEscape;
+    case SDLK_SPACE: return kVkSpace;
+    case SDLK_LEFT: return kVkLeft;
+    case SDLK_UP: return kVkUp;
+    case SDLK_RIGHT: return kVkRight;
+    case SDLK_DOWN: return kVkDown;
     default: break;
   }
   // The keypad's arrow keys steer with NumLock off.
@@ -47,7 +47,7 @@ int16_t GameKey(const SDL_Keysym& k) {
 }
 
 uint8_t ArrowBit(int16_t key) {
-  return IsArrow(key) ? static_cast<uint8_t>(1u << (key - VK_LEFT)) : 0;
+  return IsArrow(key) ? static_cast<uint8_t>(1u << (key - kVkLeft)) : 0;
 }
 
 uint8_t HeldArrows::Any() const {

@@ -16,7 +16,7 @@ int16_t GameKey(const SDL_Keysym& k);
 // so a NumLock change while it is held cannot strand it.
 int16_t KeypadArrowAt(SDL_Scancode scancode);
 
-// Bit i of an arrow mask is the arrow VK_LEFT + i: left, up, right, down.
+// Bit i of an arrow mask is the arrow kVkLeft + i: left, up, right, down.
 uint8_t ArrowBit(int16_t key);
 
 // Arrows held, kept apart for each source (the keyboard's arrows, the

@@ -12,6 +12,7 @@
 #endif
 
 #include "app/event_loop.h"
+#include "app/fatal.h"
 #include "app/main_form.h"
 #include "app/sdl_platform.h"
 #include "assets/resources.h"
@@ -22,13 +23,13 @@ int main(int, char**) {
   std::string error;
   std::unique_ptr<SdlPlatform> platform = SdlPlatform::Create(error);
   if (!platform) {
-    std::fprintf(stderr, "kestrane: %s\n", error.c_str());
+    ReportFatal(error.c_str());
     return 1;
   }
   static Surfaces gfx;  // large; kept off the stack
   const std::string bad = LoadSurfaces(gfx, platform->Format());
   if (!bad.empty()) {
-    std::fprintf(stderr, "kestrane: the built-in picture %s is damaged\n", bad.c_str());
+    ReportFatal(("the built-in picture " + bad + " is damaged").c_str());
     return 1;
   }
   platform->SetIcon(gfx.icon);

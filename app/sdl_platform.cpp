@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/fatal.h"
 #include "app/link.h"
 #include "app/sdl_window.h"
 
@@ -110,7 +111,7 @@ void SdlPlatform::QueueArrows(HeldArrows::Change change) {
     const uint8_t bit = static_cast<uint8_t>(1u << i);
     if ((change.pressed | change.released) & bit) {
       Queue(change.pressed & bit ? Event::Type::KeyDown : Event::Type::KeyUp,
-            static_cast<int16_t>(VK_LEFT + i));
+            static_cast<int16_t>(kVkLeft + i));
     }
   }
 }
@@ -259,8 +260,10 @@ bool SdlPlatform::WaitEvent(Event& e, uint32_t timeoutMs) {
 
 void SdlPlatform::CannotShow(const char* what) {
   const char* why = SDL_GetError();
-  std::fprintf(stderr, "kestrane: the game window cannot show pictures (%s%s%s)\n", what,
-               *why != '\0' ? ": " : "", why);
+  char line[512];
+  std::snprintf(line, sizeof line, "the game window cannot show pictures (%s%s%s)", what,
+                *why != '\0' ? ": " : "", why);
+  ReportFatal(line);
   std::exit(1);
 }
 

@@ -20,7 +20,12 @@ struct DriverChoice {
 
 // False, with the reason, when there is no window system to try.
 bool ChooseVideoDriver(DriverChoice& choice, std::string& error) {
-#ifndef __EMSCRIPTEN__
+#if defined(_WIN32)
+  // Windows has one window system, always there; Wine passes DISPLAY on,
+  // which must not pick a driver the Windows build does not have.
+  choice.explicitDriver = true;
+  (void)error;
+#elif !defined(__EMSCRIPTEN__)
   const char* driver = std::getenv("SDL_VIDEODRIVER");
   choice.explicitDriver = driver != nullptr && *driver != '\0';
   choice.display = std::getenv("DISPLAY");
@@ -75,9 +80,9 @@ int XftDpi(SDL_Window* window) {
 #endif
 
 // The whole factor by which the desktop wants programs enlarged where it
-// leaves the enlarging to them (X11): GDK_SCALE where it is set, as GTK
-// programs take it, otherwise Xft.dpi in whole 96ths; never so large that
-// the window would not fit the screen.
+// leaves the enlarging to them (X11, Windows): GDK_SCALE where it is set, as
+// GTK programs take it, otherwise Xft.dpi or the monitor's DPI in whole
+// 96ths; never so large that the window would not fit the screen.
 int DesktopScale(SDL_Window* window, int width, int height, int maxScale) {
   int scale = 1;
   const char* gdk = std::getenv("GDK_SCALE");
@@ -86,6 +91,15 @@ int DesktopScale(SDL_Window* window, int width, int height, int maxScale) {
   } else {
 #ifdef KESTRANE_X11_SCALE
     scale = std::max(scale, XftDpi(window) / 96);
+#endif
+#ifdef _WIN32
+    // The monitor's own DPI: the manifest makes the game aware of it per
+    // monitor, so Windows neither shrinks nor blurs the window itself.
+    float dpi = 0;
+    const int monitor = std::max(SDL_GetWindowDisplayIndex(window), 0);
+    if (SDL_GetDisplayDPI(monitor, nullptr, &dpi, nullptr) == 0) {
+      scale = std::max(scale, static_cast<int>(dpi) / 96);
+    }
 #endif
   }
   SDL_Rect usable;

@@ -15,14 +15,14 @@ int head = 0, count = 0;
 
 bool IsGameKey(int key) {
   switch (key) {
-    case VK_SPACE:
-    case VK_ESCAPE:
-    case VK_LEFT:
-    case VK_UP:
-    case VK_RIGHT:
-    case VK_DOWN:
-    case VK_M:
-    case VK_S:
+    case kVkSpace:
+    case kVkEscape:
+    case kVkLeft:
+    case kVkUp:
+    case kVkRight:
+    case kVkDown:
+    case kVkM:
+    case kVkS:
       return true;
     default:
       return false;

@@ -44,17 +44,17 @@ namespace {
 // backwards loops.
 void CombineRun(uint32_t* d, const uint32_t* s, int n, uint32_t rop, bool backwards) {
   switch (rop) {
-    case SRCCOPY:
+    case kSrcCopy:
       std::memmove(d, s, static_cast<size_t>(n) * sizeof(uint32_t));
       return;
-    case SRCAND:
+    case kSrcAnd:
       if (backwards) {
         for (int i = n - 1; i >= 0; --i) d[i] &= s[i];
       } else {
         for (int i = 0; i < n; ++i) d[i] &= s[i];
       }
       return;
-    case SRCPAINT:
+    case kSrcPaint:
       if (backwards) {
         for (int i = n - 1; i >= 0; --i) d[i] |= s[i];
       } else {
@@ -68,14 +68,14 @@ void CombineRun(uint32_t* d, const uint32_t* s, int n, uint32_t rop, bool backwa
 
 // The effect of a black source pixel run: copy and AND clear, OR keeps.
 void CombineBlack(uint32_t* d, int n, uint32_t rop) {
-  if (rop == SRCCOPY || rop == SRCAND) std::fill(d, d + n, 0u);
+  if (rop == kSrcCopy || rop == kSrcAnd) std::fill(d, d + n, 0u);
 }
 
 }  // namespace
 
 void BitBlt(Surface& dst, int dx, int dy, int w, int h, const Surface& src, int sx, int sy,
             uint32_t rop) {
-  if (rop != SRCCOPY && rop != SRCAND && rop != SRCPAINT) return;
+  if (rop != kSrcCopy && rop != kSrcAnd && rop != kSrcPaint) return;
   // Clip the destination rectangle; the source moves with it.
   int x0 = std::max(dx, 0), y0 = std::max(dy, 0);
   int x1 = std::min(dx + w, dst.Width()), y1 = std::min(dy + h, dst.Height());
@@ -109,6 +109,6 @@ void BitBlt(Surface& dst, int dx, int dy, int w, int h, const Surface& src, int 
 
 void MaskedDraw(Surface& dst, int x, int y, const Surface& sheet, int sx, int sy, int w, int h,
                 int maskOffset) {
-  BitBlt(dst, x, y, w, h, sheet, sx, sy + maskOffset, SRCAND);
-  BitBlt(dst, x, y, w, h, sheet, sx, sy, SRCPAINT);
+  BitBlt(dst, x, y, w, h, sheet, sx, sy + maskOffset, kSrcAnd);
+  BitBlt(dst, x, y, w, h, sheet, sx, sy, kSrcPaint);
 }

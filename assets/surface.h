@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <memory>
 
-// Raster operations: the only three the game uses, with their classic codes.
-constexpr uint32_t SRCCOPY = 0x00CC0020;   // destination = source
-constexpr uint32_t SRCAND = 0x008800C6;    // destination = destination AND source
-constexpr uint32_t SRCPAINT = 0x00EE0086;  // destination = destination OR source
+// Raster operations: the only three the game uses, with their classic codes
+// (named apart from <windows.h>'s macros of the same codes).
+constexpr uint32_t kSrcCopy = 0x00CC0020;   // destination = source
+constexpr uint32_t kSrcAnd = 0x008800C6;    // destination = destination AND source
+constexpr uint32_t kSrcPaint = 0x00EE0086;  // destination = destination OR source
 
 // Where the red, green and blue bytes sit inside a 32-bit pixel of the display.
 // The platform layer fills it in; pictures are converted once, at load.

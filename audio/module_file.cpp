@@ -15,6 +15,12 @@
 #ifdef __linux__
 #include <sys/resource.h>
 #endif
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+// After windows.h, whose types it takes.
+#include <psapi.h>
+#endif
 
 namespace {
 constexpr int kStereoSeparation = 50;
@@ -53,20 +59,41 @@ bool IsCutShortMod(const std::vector<char>& b) {
   return b.size() < size;
 }
 
+#ifdef _WIN32
+// The path is UTF-8; Windows' narrow open would take it in the ANSI code page
+// (and read in text mode), so a game in a folder named in another script
+// would have no music.
+int OpenForReading(const char* path) {
+  const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+  if (n <= 0) return -1;
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), n);
+  return ::_wopen(wide.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+using FileStatus = struct _stat64;
+int StatusOf(int fd, FileStatus& st) { return ::_fstat64(fd, &st); }
+#else
+int OpenForReading(const char* path) {
+  return ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+}
+using FileStatus = struct stat;
+int StatusOf(int fd, FileStatus& st) { return ::fstat(fd, &st); }
+#endif
+
 // Opens first and checks what was opened, so nothing can be swapped in
 // between: the open does not wait for a writer (a pipe), and only a regular
 // file of a plausible size is read. Empty when there is nothing to play.
 std::vector<char> ReadModuleBytes(const char* path) {
-  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  const int fd = OpenForReading(path);
   if (fd < 0) return {};
   std::vector<char> bytes;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+  FileStatus st{};
+  if (StatusOf(fd, st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
       static_cast<unsigned long long>(st.st_size) <= kMaxModuleFileSize) {
     bytes.resize(static_cast<size_t>(st.st_size));
     size_t got = 0;
     while (got < bytes.size()) {
-      const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+      const auto n = ::read(fd, bytes.data() + got, static_cast<unsigned>(bytes.size() - got));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;  // cut short meanwhile: what was read is judged below
       got += static_cast<size_t>(n);
@@ -83,10 +110,29 @@ std::vector<char> ReadModuleBytes(const char* path) {
 // allocate and zero-fill before finding nothing in them; past the budget its
 // allocations fail at once, and it gives up on the file or drops the sample.
 // The limit is the process's, so the budget leaves room for the other
-// threads, which allocate next to nothing.
-class ProcessDataLimit {
+// threads, which allocate next to nothing. Linux bounds the data segment;
+// Windows the memory committed, through a job the process puts itself in.
+class LoadMemoryLimit {
  public:
-  ProcessDataLimit() {
+  LoadMemoryLimit() {
+#ifdef _WIN32
+    static const HANDLE job = OwnJob();
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if (job == nullptr ||
+        !::GetProcessMemoryInfo(::GetCurrentProcess(),
+                                reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                sizeof counters)) {
+      return;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = Limits(job);
+    limits.BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_PROCESS_MEMORY;
+    limits.ProcessMemoryLimit = counters.PrivateUsage + kMaxModuleMemory;
+    if (::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                  sizeof limits)) {
+      job_ = job;
+    }
+#endif
 #ifdef __linux__
     const long long held = DataBytes();
     if (held < 0 || ::getrlimit(RLIMIT_DATA, &saved_) != 0) return;
@@ -97,13 +143,19 @@ class ProcessDataLimit {
     active_ = ::setrlimit(RLIMIT_DATA, &bounded) == 0;
 #endif
   }
-  ~ProcessDataLimit() {
+  ~LoadMemoryLimit() {
 #ifdef __linux__
     if (active_) ::setrlimit(RLIMIT_DATA, &saved_);
 #endif
+#ifdef _WIN32
+    if (job_ == nullptr) return;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = Limits(job_);
+    limits.BasicLimitInformation.LimitFlags &= ~static_cast<DWORD>(JOB_OBJECT_LIMIT_PROCESS_MEMORY);
+    ::SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+#endif
   }
-  ProcessDataLimit(const ProcessDataLimit&) = delete;
-  ProcessDataLimit& operator=(const ProcessDataLimit&) = delete;
+  LoadMemoryLimit(const LoadMemoryLimit&) = delete;
+  LoadMemoryLimit& operator=(const LoadMemoryLimit&) = delete;
 
  private:
 #ifdef __linux__
@@ -122,6 +174,31 @@ class ProcessDataLimit {
   rlimit saved_{};
   bool active_ = false;
 #endif
+#ifdef _WIN32
+  // The job the process joins once, for good: a process cannot leave one.
+  // Programs it starts (the browser for the page's link) break away from it
+  // silently, so no limit of ours ever reaches them.
+  static HANDLE OwnJob() {
+    const HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+    if (job == nullptr) return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
+    if (!::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                   sizeof limits) ||
+        !::AssignProcessToJobObject(job, ::GetCurrentProcess())) {
+      ::CloseHandle(job);
+      return nullptr;
+    }
+    return job;
+  }
+  static JOBOBJECT_EXTENDED_LIMIT_INFORMATION Limits(HANDLE job) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    ::QueryInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits,
+                                nullptr);
+    return limits;
+  }
+  HANDLE job_ = nullptr;
+#endif
 };
 }  // namespace
 
@@ -130,7 +207,7 @@ std::unique_ptr<openmpt::module> LoadModuleFile(const char* path) {
   const std::vector<char> bytes = ReadModuleBytes(path);
   if (bytes.empty() || IsCutShortMod(bytes)) return nullptr;
   try {
-    const ProcessDataLimit budget;
+    const LoadMemoryLimit budget;
     std::ostream quiet(nullptr);  // the library's load messages go nowhere
     auto module = std::make_unique<openmpt::module>(bytes, quiet);
     // The mixer owns the looping: the song must never end or fade by itself.

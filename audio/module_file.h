@@ -20,5 +20,6 @@ constexpr size_t kMaxModuleMemory = 48u << 20;
 // not a regular file, too large, not a module, or would need more memory than
 // kMaxModuleMemory to load (a sample the library cannot fit in it is left
 // out of the module instead). Never blocks on what it opens, never throws and
-// writes no message. Linux bounds the memory; elsewhere only the file size.
+// writes no message. Linux and Windows bound the memory; elsewhere only the
+// file size.
 std::unique_ptr<openmpt::module> LoadModuleFile(const char* path);

@@ -37,7 +37,7 @@ SdlAudio::SdlAudio(When when) {
 
 void SdlAudio::OpenDevice() {
   if (subsystem_) return;
-  QuietStderr quiet;
+  [[maybe_unused]] QuietStderr quiet;  // does nothing where there is no such library
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
   subsystem_ = true;
   SDL_AudioSpec want{};

@@ -31,7 +31,7 @@ void BM_BitBlt(benchmark::State& state) {
   }
   state.SetBytesProcessed(state.iterations() * kBytes);
 }
-BENCHMARK(BM_BitBlt)->Arg(SRCCOPY)->Arg(SRCAND)->Arg(SRCPAINT);
+BENCHMARK(BM_BitBlt)->Arg(kSrcCopy)->Arg(kSrcAnd)->Arg(kSrcPaint);
 
 
 }  // namespace

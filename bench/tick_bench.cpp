@@ -69,7 +69,7 @@ int64_t BytesPerTick(const World& w) {
 struct Rig {
   Rig() {
     LoadSurfaces(*gfx, PixelFormat{});
-    BitBlt(gfx->bufTiles, 0, 0, 600, 400, gfx->sprStars, 0, 0, SRCCOPY);
+    BitBlt(gfx->bufTiles, 0, 0, 600, 400, gfx->sprStars, 0, 0, kSrcCopy);
   }
   std::unique_ptr<Surfaces> gfx = std::make_unique<Surfaces>();
   NullPlatform platform;

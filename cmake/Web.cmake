@@ -3,24 +3,8 @@
 # install folders come in as KESTRANE_WEB_SDL2 and KESTRANE_WEB_OPENMPT.
 set(KESTRANE_WEB_SDL2 "" CACHE PATH "SDL2 built for the browser (install folder)")
 set(KESTRANE_WEB_OPENMPT "" CACHE PATH "libopenmpt built for the browser (install folder)")
-if(NOT KESTRANE_WEB_SDL2 OR NOT KESTRANE_WEB_OPENMPT)
-  message(FATAL_ERROR "The browser build needs SDL2 and libopenmpt built for it: run scripts/web.sh --build")
-endif()
-
-# Looked up afresh each time: the folders change with the libraries' versions.
-unset(SDL2_DIR CACHE)
-find_package(SDL2 REQUIRED CONFIG PATHS ${KESTRANE_WEB_SDL2} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-if(NOT TARGET SDL2::SDL2)
-  add_library(SDL2::SDL2 INTERFACE IMPORTED)
-  target_link_libraries(SDL2::SDL2 INTERFACE SDL2::SDL2-static)
-endif()
-unset(KESTRANE_OPENMPT_LIBRARY CACHE)
-find_library(KESTRANE_OPENMPT_LIBRARY openmpt PATHS ${KESTRANE_WEB_OPENMPT}/lib
-  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-# Under the name the desktop build's pkg-config gives it.
-add_library(PkgConfig::OPENMPT INTERFACE IMPORTED)
-target_link_libraries(PkgConfig::OPENMPT INTERFACE ${KESTRANE_OPENMPT_LIBRARY})
-target_include_directories(PkgConfig::OPENMPT INTERFACE ${KESTRANE_WEB_OPENMPT}/include)
+include(cmake/Prebuilt.cmake)
+kestrane_import_prebuilt(browser "${KESTRANE_WEB_SDL2}" "${KESTRANE_WEB_OPENMPT}" "scripts/web.sh --build")
 
 # The game ends by throwing ProgramExit up to main.
 add_compile_options(-fexceptions)

@@ -39,7 +39,7 @@ void BuildBannerText(Game& g, int16_t start) {
   for (int i = 0; i < kCells; ++i) {
     const int code = static_cast<unsigned char>(kBannerText[static_cast<size_t>(start + i)]);
     BitBlt(buffer, i * kGlyphWidth, 0, kGlyphWidth, kCellHeight, g.gfx.picFonte,
-           (code - kFirstGlyph) * kGlyphWidth, 0, SRCCOPY);
+           (code - kFirstGlyph) * kGlyphWidth, 0, kSrcCopy);
   }
 }
 
@@ -54,12 +54,12 @@ void tmrScrollText_Timer(Game& g) {
 
   Surface& canvas = g.gfx.canvas;
   const Surface& buffer = g.gfx.picScrollBuffer;
-  BitBlt(canvas, 0, kStripY, kCanvasSize, kStripHeight, g.gfx.picTitle, 0, kStripY, SRCCOPY);
+  BitBlt(canvas, 0, kStripY, kCanvasSize, kStripHeight, g.gfx.picTitle, 0, kStripY, kSrcCopy);
   BitBlt(canvas, 0, kStripY, kCanvasSize, kStripHeight, buffer, w.BannerShift, kStripHeight,
-         SRCAND);
+         kSrcAnd);
   // The same mask once more, one pixel right and down: the drop shadow.
   BitBlt(canvas, 1, kStripY + 1, kCanvasSize, kStripHeight, buffer, w.BannerShift, kStripHeight,
-         SRCAND);
-  BitBlt(canvas, 0, kStripY, kCanvasSize, kStripHeight, buffer, w.BannerShift, 0, SRCPAINT);
+         kSrcAnd);
+  BitBlt(canvas, 0, kStripY, kCanvasSize, kStripHeight, buffer, w.BannerShift, 0, kSrcPaint);
   g.host.window.PresentRows(canvas, kStripY, kStripY + kStripHeight + 1);  // with the shadow's row
 }

@@ -29,7 +29,7 @@ void ShowTitleScreen(Game& g) {
   for (int pass = 0; pass < kPasses; ++pass) {
     // Base 400 lies below the picture; the copy is clipped to nothing.
     for (int base = 0; base <= kCanvasSize; base += kPasses) {
-      BitBlt(canvas, 0, base + pass, kCanvasSize, 1, g.gfx.picTitle, 0, base + pass, SRCCOPY);
+      BitBlt(canvas, 0, base + pass, kCanvasSize, 1, g.gfx.picTitle, 0, base + pass, kSrcCopy);
     }
     g.host.window.Present(canvas);
     g.host.Pause(kPassPause);

@@ -30,7 +30,7 @@ void StartGame(Game& g) {
   w.StageNumber = kFirstStage;
   w.Lives = kStartLives;
   w.Score = 0;
-  BitBlt(g.gfx.bufTiles, 0, 0, kStarCopyWidth, kStarCopyHeight, g.gfx.sprStars, 0, 0, SRCCOPY);
+  BitBlt(g.gfx.bufTiles, 0, 0, kStarCopyWidth, kStarCopyHeight, g.gfx.sprStars, 0, 0, kSrcCopy);
   w.GameRunning = true;
   StartRound(g);
 }
@@ -66,7 +66,7 @@ void DeathSequence(Game& g) {
   const SheetLayout& blow = kBlowSheet;
   for (int16_t k = 0; k < kExplosionSteps; ++k) {
     BitBlt(g.gfx.canvas, w.PlayerX + kExplosionInset, w.PlayerY + kExplosionInset, blow.cellWidth,
-           blow.cellHeight, g.gfx.sprBlow, blow.cellWidth * k, 0, SRCCOPY);
+           blow.cellHeight, g.gfx.sprBlow, blow.cellWidth * k, 0, kSrcCopy);
     g.host.window.Present(g.gfx.canvas);
     g.host.Pause(kExplosionStepMs);
   }

@@ -16,9 +16,9 @@ void ScrollBackground(Game& g) {
   Surfaces& s = g.gfx;
   w.StarRow = static_cast<int16_t>(w.StarRow - kScrollStep);
   if (w.StarRow <= 0) w.StarRow = kStarStripRows;
-  BitBlt(s.bufTiles, 0, kScrollStep, kCanvasSize, kCanvasSize, s.bufTiles, 0, 0, SRCCOPY);
-  BitBlt(s.bufTiles, 0, 0, kCanvasSize, kScrollStep, s.sprStars, 0, w.StarRow, SRCCOPY);
-  BitBlt(s.canvas, 0, 0, kCanvasSize, kCanvasSize, s.bufTiles, 0, 0, SRCCOPY);
+  BitBlt(s.bufTiles, 0, kScrollStep, kCanvasSize, kCanvasSize, s.bufTiles, 0, 0, kSrcCopy);
+  BitBlt(s.bufTiles, 0, 0, kCanvasSize, kScrollStep, s.sprStars, 0, w.StarRow, kSrcCopy);
+  BitBlt(s.canvas, 0, 0, kCanvasSize, kCanvasSize, s.bufTiles, 0, 0, kSrcCopy);
 }
 
 void tmrMain_Timer(Game& g) {

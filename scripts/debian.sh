@@ -1,106 +1,138 @@
 # shellcheck shell=bash
-# Sourced by the scripts that install Debian packages or build from Debian's
-# source packages. Everything apt prints goes to stderr, so a function whose
-# output is captured prints only its result.
+# Sourced by the scripts that install Debian packages or compile libraries
+# from Debian's source packages. Every function prints only what its caller
+# captures; apt's own output goes to stderr.
+#
+#   as_root COMMAND...              runs it as root (directly or through sudo)
+#   install_packages TAG PACKAGE... installs the packages that are missing, or,
+#                                   without root or sudo, names them and exits 1
+#   fetch_debian_source PACKAGE VERSION FOLDER
+#                                   unpacks Debian's source of PACKAGE at
+#                                   VERSION under FOLDER and prints its folder
 
-# as_root COMMAND...: runs it as root, through sudo when we are not root.
+# Whether this shell can act as root, itself or through sudo.
+can_be_root() {
+  [ "$(id -u)" -eq 0 ] || command -v sudo >/dev/null
+}
+
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then
     "$@"
-  elif command -v sudo >/dev/null; then
-    sudo "$@"
   else
-    return 127
+    sudo "$@"
   fi
 }
 
-# install_packages PACKAGE...: installs those not yet installed.
+# TAG starts the one line said when the packages cannot be installed.
 install_packages() {
-  local missing=() p
+  local tag=$1 missing=() p
+  shift
   for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
   done
-  [ ${#missing[@]} -eq 0 ] && return
-  if [ "$(id -u)" -ne 0 ] && ! command -v sudo >/dev/null; then
-    echo "not root and no sudo: please install these Debian packages, then run this again: ${missing[*]}" >&2
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if ! can_be_root; then
+    echo "$tag: as root, install: apt-get install ${missing[*]}" >&2
     exit 1
   fi
-  as_root apt-get update -q >&2
-  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+  as_root apt-get -o DPkg::Lock::Timeout=1200 update -q >&2
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=1200 \
+    install -y -q --no-install-recommends "${missing[@]}" >&2
 }
 
-# Whether apt knows the source package $1 in version $2 (upstream part).
-has_source() {
-  apt-cache showsrc --only-source "$1" 2>/dev/null | grep -q "^Version: \([0-9]*:\)\?$2"
+# Whether apt knows the source of PACKAGE at exactly VERSION (with any Debian
+# revision).
+source_known() {
+  apt-cache showsrc "$1" 2>/dev/null | grep -qE "^Version: ([0-9]+:)?$2([-+~].*)?\$"
 }
 
-# The deb-src entry for this release's main component, from the entry the
-# machine takes its Debian packages from (deb822 or one-line form).
+# The deb-src entry for this release, built from the Debian entry the machine
+# already takes its packages from (its mirror and key): deb822 first, then
+# the one-line format.
 source_entry() {
-  local codename
-  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-  cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk -v c="$codename" '
-    BEGIN { RS = ""; FS = "\n" }
-    {
-      uris = ""; key = ""; ours = 0; mainc = 0; deb = 0
-      for (i = 1; i <= NF; i++) {
-        if ($i ~ /^Types:/ && (" " $i " ") ~ / deb /) deb = 1
-        if ($i ~ /^URIs:/) uris = $i
-        if ($i ~ /^Signed-By:/) key = $i
-        if ($i ~ /^Suites:/ && (" " $i " ") ~ (" " c " ")) ours = 1
-        if ($i ~ /^Components:/ && (" " $i " ") ~ / main /) mainc = 1
-      }
-      if (deb && ours && mainc && uris != "") {
-        print "Types: deb-src"; print uris; print "Suites: " c; print "Components: main"
-        if (key != "") print key
-        found = 1; exit
-      }
-    }
-    END { if (!found) exit 1 }' && return
-  [ -f /etc/apt/sources.list ] || return 1
-  awk -v c="$codename" '$1 == "deb" && $0 ~ (" " c " ") && / main/ {
-    sub(/^deb/, "deb-src"); print; found = 1; exit } END { if (!found) exit 1 }' /etc/apt/sources.list
-}
-
-# Makes apt find the source package $1 in version $2: adds a deb-src entry
-# (once) when the machine has none that serves it.
-ensure_source() {
-  has_source "$1" "$2" && return
-  local file=/etc/apt/sources.list.d/kestrane-src.sources entry
-  if [ ! -f "$file" ] && [ ! -f "${file%.sources}.list" ]; then
-    entry=$(source_entry) || { echo "no apt entry for Debian's main packages found to take source packages from" >&2; exit 1; }
-    case "$entry" in
-      deb-src\ *) file=${file%.sources}.list ;;
-    esac
-    printf '%s\n' "$entry" | as_root tee "$file" >/dev/null ||
-      { echo "cannot add $file (not root and no sudo): add a deb-src entry for Debian's main packages" >&2; exit 1; }
+  local codename=$1 entry=""
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    entry=$(awk -v c="$codename" '
+      BEGIN { RS = ""; FS = "\n" }
+      {
+        uris = ""; key = ""; ours = 0
+        for (i = 1; i <= NF; i++) {
+          if ($i ~ /^URIs:/) uris = $i
+          if ($i ~ /^Signed-By:/) key = $i
+          if ($i ~ /^Suites:/ && (" " $i " ") ~ (" " c " ")) ours = 1
+        }
+        if (ours && uris != "") {
+          print "Types: deb-src"; print uris; print "Suites: " c; print "Components: main"
+          if (key != "") print key
+          exit
+        }
+      }' /etc/apt/sources.list.d/debian.sources)
+    [ -n "$entry" ] && { printf '%s\n' "$entry"; return; }
   fi
-  as_root apt-get update -q >&2
-  has_source "$1" "$2" || { echo "apt has no source package $1 $2" >&2; exit 1; }
+  [ -f /etc/apt/sources.list ] && awk -v c="$codename" '
+    $1 == "deb" && $0 ~ (" " c " ") && / main/ { sub(/^deb/, "deb-src"); print; exit }' \
+    /etc/apt/sources.list
 }
 
-# fetch_source PACKAGE VERSION FOLDER: unpacks Debian's source of PACKAGE in
-# FOLDER (once) and prints the unpacked folder.
-fetch_source() {
-  local package=$1 version=$2 work=$3 dir
+# Makes apt find PACKAGE's source at VERSION, adding a deb-src entry when it
+# does not.
+ensure_source() {
+  local package=$1 version=$2 codename entry file
+  source_known "$package" "$version" && return 0
+  if ! can_be_root; then
+    echo "source packages: apt cannot find the source of $package $version; as root, add a deb-src entry for Debian's main and run apt-get update" >&2
+    exit 1
+  fi
+  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  entry=$(source_entry "$codename")
+  if [ -z "$entry" ]; then
+    echo "source packages: no Debian entry for $codename found to add source packages from" >&2
+    exit 1
+  fi
+  case "$entry" in
+    Types:*) file=/etc/apt/sources.list.d/kestrane-src.sources ;;
+    *) file=/etc/apt/sources.list.d/kestrane-src.list ;;
+  esac
+  printf '%s\n' "$entry" | as_root tee "$file" >/dev/null
+  as_root apt-get -o DPkg::Lock::Timeout=1200 update -q >&2
+  if ! source_known "$package" "$version"; then
+    echo "source packages: apt has no source of $package $version even with $file" >&2
+    exit 1
+  fi
+}
+
+fetch_debian_source() {
+  local package=$1 version=$2 work=$3 dir full tmp
   mkdir -p "$work"
   dir=$(find "$work" -maxdepth 1 -type d -name "$package-$version*" | head -n 1)
   if [ -z "$dir" ]; then
+    command -v dpkg-source >/dev/null || install_packages "source packages" dpkg-dev
     ensure_source "$package" "$version"
-    (cd "$work" && apt-get source -q --only-source "$package" >&2)
-    dir=$(find "$work" -maxdepth 1 -type d -name "$package-$version*" | head -n 1)
+    full=$(apt-cache showsrc "$package" |
+      awk -v v="$version" '$1 == "Version:" && $2 ~ ("^([0-9]+:)?" v) { print $2; exit }')
+    # Unpacked aside and moved in whole, so an interrupted run leaves no
+    # half-unpacked folder that a later one would take as done.
+    tmp=$(mktemp -d "$work/unpack.XXXXXX")
+    (cd "$tmp" && apt-get source -q "$package=$full" >&2)
+    dir=$(find "$tmp" -maxdepth 1 -type d -name "$package-$version*" | head -n 1)
+    if [ -n "$dir" ]; then
+      mv "$dir" "$work/"
+      dir=$work/$(basename "$dir")
+    fi
+    rm -rf "$tmp"
   fi
   if [ -z "$dir" ]; then
-    echo "apt-get source $package did not give version $version" >&2
+    echo "source packages: apt-get source $package did not give version $version" >&2
     exit 1
   fi
   echo "$dir"
 }
 
-# Library caches: a library counts as built only when the stamp written
-# after its install is there, so an interrupted install is built again.
-is_built() { [ -f "$1/.kestrane-complete" ]; }
-mark_built() { touch "$1/.kestrane-complete"; }
+# Library caches: a library counts as built only when the stamp written last,
+# after its install, is there, so an interrupted build is built again.
+is_built() { [ -f "$1/kestrane-complete" ]; }
+# mark_built PREFIX SECONDS: writes the stamp, with the build's time in it.
+mark_built() { echo "$2 s" >"$1/kestrane-complete"; }
 
 # remove_stale_builds FOLDER NAME KEEP: removes the cached builds FOLDER/NAME-*
 # of other versions or options than KEEP, which nothing uses any more.

@@ -20,4 +20,4 @@ case "${1:-}" in
                 file lintian appstream desktop-file-utils weston) ;;
   *) echo "usage: scripts/setup.sh [play | web]" >&2; exit 2 ;;
 esac
-install_packages "${packages[@]}"
+install_packages setup "${packages[@]}"

@@ -2,7 +2,8 @@
 # Installs what is missing, then builds and runs every test twice:
 # once as released, once under AddressSanitizer and UndefinedBehaviorSanitizer;
 # then the figures of the mix, which fail when any sample reaches full scale;
-# then checks the installed game and its .deb (scripts/check-package.sh).
+# then checks the installed game and its .deb (scripts/check-package.sh);
+# then the browser build in headless Chromium and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -26,3 +27,10 @@ echo "== web"
 site=$(scripts/web.sh --build | tail -n 1)
 npm ci --prefix tests/web --no-audit --no-fund --loglevel=error
 node tests/web/browser_test.mjs "$site" assets/data
+
+# The Windows build under Wine: the zip's game played, the installer and its
+# uninstaller run. Its first run also builds SDL2 and libopenmpt for Windows
+# and makes a Wine prefix (cached outside the tree, about a quarter of an hour
+# on two busy cores).
+echo "== windows"
+scripts/windows.sh --test

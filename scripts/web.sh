@@ -43,23 +43,23 @@ openmpt_flags="-O2 -fexceptions"
 build_sdl() {
   is_built "$sdl_prefix" && return
   say "building SDL2 $sdl_version for the browser (once; several minutes)"
-  local src
-  src=$(fetch_source libsdl2 "$sdl_version" "$cache/src")
+  local src start=$SECONDS
+  src=$(fetch_debian_source libsdl2 "$sdl_version" "$cache/src")
   rm -rf "$sdl_prefix.build" "$sdl_prefix"
   emcmake cmake -S "$src" -B "$sdl_prefix.build" "${sdl_options[@]}" \
     -DCMAKE_INSTALL_PREFIX="$sdl_prefix" >&2
   cmake --build "$sdl_prefix.build" -j "$jobs" >&2
   cmake --install "$sdl_prefix.build" >&2
   rm -rf "$sdl_prefix.build"
-  mark_built "$sdl_prefix"
+  mark_built "$sdl_prefix" $((SECONDS - start))
   remove_stale_builds "$cache" sdl2 "$sdl_prefix"
 }
 
 build_openmpt() {
   is_built "$openmpt_prefix" && return
   say "building libopenmpt $openmpt_version for the browser (once; several minutes)"
-  local src work
-  src=$(fetch_source libopenmpt "$openmpt_version" "$cache/src")
+  local src work start=$SECONDS
+  src=$(fetch_debian_source libopenmpt "$openmpt_version" "$cache/src")
   work=$openmpt_prefix.build
   rm -rf "$work" "$openmpt_prefix"
   cp -a "$src" "$work"
@@ -70,7 +70,7 @@ build_openmpt() {
     emmake make -j "$jobs" >&2 &&
     emmake make install >&2)
   rm -rf "$work"
-  mark_built "$openmpt_prefix"
+  mark_built "$openmpt_prefix" $((SECONDS - start))
   remove_stale_builds "$cache" libopenmpt "$openmpt_prefix"
 }
 

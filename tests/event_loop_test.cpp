@@ -81,12 +81,12 @@ TEST_F(EventLoopTest, ALateTimerFiresOnceNotInABurst) {
 
 TEST_F(EventLoopTest, InputComesBeforeTimersAndWaitsEndEarlyForIt) {
   loop.SetTimerEnabled(TimerId::ScrollText, false);
-  p.KeyDownAt(30, VK_SPACE);
-  p.KeyUpAt(30, VK_SPACE);
+  p.KeyDownAt(30, kVkSpace);
+  p.KeyUpAt(30, kVkSpace);
   loop.DispatchPending(1000);  // wakes at 30 for the key, does not sleep on
   EXPECT_EQ(p.now, 30u);
   ASSERT_EQ(log.events.size(), 2u);
-  EXPECT_EQ(log.events[0], (std::pair<uint32_t, int16_t>{30, VK_SPACE}));
+  EXPECT_EQ(log.events[0], (std::pair<uint32_t, int16_t>{30, kVkSpace}));
 }
 
 TEST_F(EventLoopTest, HandlersCanDispatchNestedAndTimersRunInside) {
@@ -99,7 +99,7 @@ TEST_F(EventLoopTest, HandlersCanDispatchNestedAndTimersRunInside) {
     if (log.mainTicks.size() == 1) loop.Pause(120);  // the first tick waits inside
     --depth;
   };
-  p.KeyDownAt(70, VK_LEFT);
+  p.KeyDownAt(70, kVkLeft);
   RunUntil(loop, p, 200);
   // Ticks at 100 and 150 ran nested inside the first one's pause; the key
   // was delivered during it at once.
@@ -115,7 +115,7 @@ TEST(Pause, LastsAtLeastTheTimeAndHandlesEventsAtOnce) {
   loop.SetHandlers(&log);
   loop.SetTimerEnabled(TimerId::ScrollText, false);
   p.now = 100;
-  p.KeyDownAt(110, VK_M);
+  p.KeyDownAt(110, kVkM);
   loop.Pause(25);
   EXPECT_EQ(p.now, 125u);
   ASSERT_EQ(log.events.size(), 1u);
@@ -128,7 +128,7 @@ TEST(Pause, LastsAtLeastTheTimeAndHandlesEventsAtOnce) {
   EXPECT_LT(p.waits - waitsBefore, 5);
 
   // Zero returns at once without dispatching anything pending.
-  p.KeyDownAt(2125, VK_S);
+  p.KeyDownAt(2125, kVkS);
   loop.Pause(0);
   EXPECT_EQ(log.events.size(), 1u);
   EXPECT_EQ(p.now, 2125u);

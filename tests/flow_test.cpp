@@ -119,11 +119,11 @@ TEST_F(FlowTest, WithoutMusicTheFinalPauseIsShortAndSilent) {
 TEST_F(FlowTest, KeysInTheDeathPausesActAsOnTheTitleExceptSpace) {
   w.Lives = 2;
   rig.p.now = kStart;
-  rig.p.KeyDownAt(kStart + 30, VK_LEFT);   // no effect on the ship
-  rig.p.KeyUpAt(kStart + 40, VK_SPACE);    // no shot
-  rig.p.KeyDownAt(kStart + 60, VK_SPACE);  // fire button, not a new game
-  rig.p.KeyDownAt(kStart + 100, VK_S);
-  rig.p.KeyDownAt(kStart + 200, VK_M);  // off: jingle stops, short pause
+  rig.p.KeyDownAt(kStart + 30, kVkLeft);   // no effect on the ship
+  rig.p.KeyUpAt(kStart + 40, kVkSpace);    // no shot
+  rig.p.KeyDownAt(kStart + 60, kVkSpace);  // fire button, not a new game
+  rig.p.KeyDownAt(kStart + 100, kVkS);
+  rig.p.KeyDownAt(kStart + 200, kVkM);  // off: jingle stops, short pause
   DeathSequence(rig.g);
   EXPECT_EQ(rig.p.now, kStart + 550 + 250);
   EXPECT_EQ(w.Lives, 1);  // the running game goes on
@@ -140,13 +140,13 @@ TEST_F(FlowTest, KeysInTheDeathPausesActAsOnTheTitleExceptSpace) {
   // the title tune; the sequence's own StartRound replaces it with the play
   // music.
   rig.audio.clear();
-  rig.p.KeyDownAt(rig.p.now + 100, VK_M);
+  rig.p.KeyDownAt(rig.p.now + 100, kVkM);
   DeathSequence(rig.g);
   EXPECT_TRUE(w.MusicOn);
   EXPECT_EQ(rig.audio, (AudioLog{"play 0,8,1,loop", "stop", "play 10,19,12,loop"}));
 
   // Escape in a pause ends the program there and then.
-  rig.p.KeyDownAt(rig.p.now + 100, VK_ESCAPE);
+  rig.p.KeyDownAt(rig.p.now + 100, kVkEscape);
   EXPECT_THROW(DeathSequence(rig.g), ProgramExit);
 }
 

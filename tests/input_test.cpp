@@ -24,7 +24,7 @@ struct InputTest : ::testing::Test {
 
 TEST_F(InputTest, PlayKeysHoldArrowsFireOnReleaseAndSwitchAudio) {
   StartPlaying(rig);
-  const int16_t arrows[] = {VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN};
+  const int16_t arrows[] = {kVkLeft, kVkUp, kVkRight, kVkDown};
   bool World::*flags[] = {&World::KeyLeftHeld, &World::KeyUpHeld, &World::KeyRightHeld,
                           &World::KeyDownHeld};
   for (int i = 0; i < 4; ++i) {
@@ -37,21 +37,21 @@ TEST_F(InputTest, PlayKeysHoldArrowsFireOnReleaseAndSwitchAudio) {
   }
 
   // A held Space fires once, on release, with Shift or not.
-  for (int i = 0; i < 5; ++i) Form_KeyDown(rig.g, VK_SPACE, 1);
+  for (int i = 0; i < 5; ++i) Form_KeyDown(rig.g, kVkSpace, 1);
   EXPECT_FALSE(w.ShotActive[0]);
-  Form_KeyUp(rig.g, VK_SPACE, 1);
+  Form_KeyUp(rig.g, kVkSpace, 1);
   EXPECT_TRUE(w.ShotActive[0]);
   EXPECT_FALSE(w.ShotActive[1]);
 
-  Down(VK_S);
+  Down(kVkS);
   EXPECT_FALSE(w.SoundOn);
-  Down(VK_S);
+  Down(kVkS);
   EXPECT_TRUE(w.SoundOn);
 
   rig.audio.clear();
-  Down(VK_M);
+  Down(kVkM);
   EXPECT_FALSE(w.MusicOn);
-  Down(VK_M);
+  Down(kVkM);
   EXPECT_TRUE(w.MusicOn);
   EXPECT_EQ(rig.audio, (AudioLog{"stop", "play 10,19,12,loop"}));
 
@@ -59,48 +59,48 @@ TEST_F(InputTest, PlayKeysHoldArrowsFireOnReleaseAndSwitchAudio) {
   const World before = w;
   Down(65);
   Up(65);
-  Up(VK_M);
+  Up(kVkM);
   EXPECT_EQ(w, before);
 }
 
 TEST_F(InputTest, TitleKeysStartSwitchAndQuitWhileKeyUpsAreIgnored) {
   Title();
   w.KeyLeftHeld = true;  // held when Escape ended the last game
-  Down(VK_LEFT);
-  Up(VK_LEFT);
-  Up(VK_SPACE);
+  Down(kVkLeft);
+  Up(kVkLeft);
+  Up(kVkSpace);
   EXPECT_TRUE(w.KeyLeftHeld);
   EXPECT_FALSE(w.ShotActive[0]);
 
-  Down(VK_M);
+  Down(kVkM);
   EXPECT_FALSE(w.MusicOn);
-  Down(VK_M);
+  Down(kVkM);
   EXPECT_EQ(rig.audio, (AudioLog{"stop", "play 0,8,1,loop"}));
-  Down(VK_S);
+  Down(kVkS);
   EXPECT_FALSE(w.SoundOn);
 
   w.Score = 12;
   w.Lives = -1;
-  Down(VK_SPACE);
+  Down(kVkSpace);
   EXPECT_TRUE(w.GameRunning);
   EXPECT_EQ(w.Lives, 3);
   EXPECT_EQ(w.Score, 0);
   EXPECT_EQ(w.StageNumber, 1);
   EXPECT_TRUE(rig.loop.TimerEnabled(TimerId::Main));
   EXPECT_FALSE(rig.loop.TimerEnabled(TimerId::ScrollText));
-  Down(VK_SPACE);  // the repeat arrives during play and does nothing
+  Down(kVkSpace);  // the repeat arrives during play and does nothing
   EXPECT_FALSE(w.ShotActive[0]);
 
   // Escape on the title screen ends the program.
   w.GameRunning = false;
-  EXPECT_THROW(Down(VK_ESCAPE), ProgramExit);
+  EXPECT_THROW(Down(kVkEscape), ProgramExit);
 }
 
 TEST_F(InputTest, EscapeDuringPlayReturnsToTheTitleKeepingTheCounters) {
   StartPlaying(rig);
   w.Score = 9;
   w.Lives = 2;
-  Down(VK_ESCAPE);
+  Down(kVkEscape);
   EXPECT_FALSE(w.GameRunning);
   EXPECT_FALSE(rig.loop.TimerEnabled(TimerId::Main));
   EXPECT_TRUE(rig.loop.TimerEnabled(TimerId::ScrollText));
@@ -109,7 +109,7 @@ TEST_F(InputTest, EscapeDuringPlayReturnsToTheTitleKeepingTheCounters) {
   EXPECT_EQ(rig.audio, (AudioLog{"stop", "play 0,8,1,loop"}));
   // The title reveal's ten 50 ms pauses ran.
   EXPECT_GE(rig.p.now, 500u);
-  Down(VK_SPACE);
+  Down(kVkSpace);
   EXPECT_EQ(w.Lives, 3);
   EXPECT_EQ(w.Score, 0);
 }

@@ -131,4 +131,13 @@ TEST(LinkAddressTest, RelativeAddressesBecomeFileAddressesInTheGamesFolder) {
   EXPECT_EQ(AddressFromFolder("/home/a b/#1 100%/\xC3\xA9/", "p.html"),
             "file:///home/a%20b/%231%20100%25/%C3%A9/p.html");
   EXPECT_EQ(AddressFromFolder("/x/", "https://example.org/a b"), "https://example.org/a b");
+  // Windows folders, as its platform gives them: a drive's path gets the
+  // URL's leading slash and keeps its colon, a share's server is the host.
+  EXPECT_EQ(AddressFromFolder("C:\\Program Files\\Kestrane\\", kLinkAddress),
+            "file:///C:/Program%20Files/Kestrane/page/index.html");
+  EXPECT_EQ(AddressFromFolder("z:/run-\xC3\xA9", "p.html"), "file:///z:/run-%C3%A9/p.html");
+  EXPECT_EQ(AddressFromFolder("\\\\server\\games\\k:1\\", "p.html"),
+            "file://server/games/k%3A1/p.html");
+  // Only a drive's own colon is kept; a POSIX folder's backslash is a name.
+  EXPECT_EQ(AddressFromFolder("/a\\b:/", "p.html"), "file:///a%5Cb%3A/p.html");
 }

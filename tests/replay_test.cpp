@@ -46,13 +46,13 @@ std::vector<Frame> PlayScript(AudioLog* audio = nullptr) {
   rig.g.MusicModule = 1;  // a module is loaded
 
   ScriptedPlatform& p = rig.p;
-  p.KeyDownAt(600, VK_SPACE);
-  p.KeyUpAt(650, VK_SPACE);  // fires from (178, 330) as the first tick comes
-  p.KeyDownAt(700, VK_LEFT);
-  p.KeyUpAt(800, VK_LEFT);
-  p.KeyDownAt(800, VK_RIGHT);
-  p.KeyUpAt(900, VK_RIGHT);
-  p.KeyDownAt(kQuitAt, VK_ESCAPE);
+  p.KeyDownAt(600, kVkSpace);
+  p.KeyUpAt(650, kVkSpace);  // fires from (178, 330) as the first tick comes
+  p.KeyDownAt(700, kVkLeft);
+  p.KeyUpAt(800, kVkLeft);
+  p.KeyDownAt(800, kVkRight);
+  p.KeyUpAt(900, kVkRight);
+  p.KeyDownAt(kQuitAt, kVkEscape);
 
   ScriptedRandom& r = rig.random;
   r.Spawn(3, 180);  // tick 1: kind 2 falling onto the shot's path

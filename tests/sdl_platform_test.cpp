@@ -141,10 +141,10 @@ TEST(SdlPlatform, TranslatesKeysMouseAndCloseAndPresents) {
     EXPECT_EQ(e.type, type);
     EXPECT_EQ(e.key, code);
   };
-  nextKey(Event::Type::KeyDown, VK_LEFT);
-  nextKey(Event::Type::KeyDown, VK_M);
+  nextKey(Event::Type::KeyDown, kVkLeft);
+  nextKey(Event::Type::KeyDown, kVkM);
   EXPECT_EQ(e.shift, 1);
-  nextKey(Event::Type::KeyUp, VK_SPACE);
+  nextKey(Event::Type::KeyUp, kVkSpace);
   ASSERT_TRUE(p->WaitEvent(e, 0));
   EXPECT_EQ(e.type, Event::Type::MouseMove);
   EXPECT_EQ(e.x, 133.0f);
@@ -152,11 +152,11 @@ TEST(SdlPlatform, TranslatesKeysMouseAndCloseAndPresents) {
   ASSERT_TRUE(p->WaitEvent(e, 0));
   EXPECT_EQ(e.type, Event::Type::MouseDown);
   EXPECT_EQ(e.x, 140.0f);
-  for (int16_t code : {VK_M, VK_S, VK_UP, int16_t{0}}) nextKey(Event::Type::KeyDown, code);
-  nextKey(Event::Type::KeyUp, VK_LEFT);
-  nextKey(Event::Type::KeyDown, VK_RIGHT);
-  nextKey(Event::Type::KeyDown, VK_RIGHT);
-  nextKey(Event::Type::KeyUp, VK_RIGHT);  // the keypad's, after the keyboard's
+  for (int16_t code : {kVkM, kVkS, kVkUp, int16_t{0}}) nextKey(Event::Type::KeyDown, code);
+  nextKey(Event::Type::KeyUp, kVkLeft);
+  nextKey(Event::Type::KeyDown, kVkRight);
+  nextKey(Event::Type::KeyDown, kVkRight);
+  nextKey(Event::Type::KeyUp, kVkRight);  // the keypad's, after the keyboard's
   EXPECT_EQ(e.shift, 0);
   ASSERT_TRUE(p->WaitEvent(e, 0));
   EXPECT_EQ(e.type, Event::Type::Close);

@@ -78,7 +78,7 @@ TEST(Soak, AnHourOfPlayKeepsTablesSmallPositionsBoundedAndAllocatesNothing) {
   World& w = g.world;
   w.SoundOn = w.MusicOn = true;
 
-  const int16_t steer[] = {VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN};
+  const int16_t steer[] = {kVkLeft, kVkUp, kVkRight, kVkDown};
   int games = 0, maxInUse = 0;
   long score = 0;
   g_allocations = 0;
@@ -93,19 +93,19 @@ TEST(Soak, AnHourOfPlayKeepsTablesSmallPositionsBoundedAndAllocatesNothing) {
   for (int tick = 0; tick < kTicks; ++tick) {
     if (!w.GameRunning) {
       score += w.Score;
-      Form_KeyDown(g, VK_SPACE, 0);
+      Form_KeyDown(g, kVkSpace, 0);
       ++games;
     }
     const uint32_t k = keys.Bits();
     if ((k & 7) == 0) Form_KeyDown(g, steer[(k >> 3) & 3], 0);
     if ((k & 7) == 1) Form_KeyUp(g, steer[(k >> 3) & 3], 0);
     if ((k & 15) == 2) {
-      Form_KeyDown(g, VK_SPACE, 0);
-      Form_KeyUp(g, VK_SPACE, 0);
+      Form_KeyDown(g, kVkSpace, 0);
+      Form_KeyUp(g, kVkSpace, 0);
     }
-    if ((k >> 8) % 5000 == 0) Form_KeyDown(g, VK_ESCAPE, 0);  // abandon a game now and then
-    if ((k >> 8) % 3001 == 0) Form_KeyDown(g, VK_M, 0);
-    if ((k >> 8) % 2003 == 0) Form_KeyDown(g, VK_S, 0);
+    if ((k >> 8) % 5000 == 0) Form_KeyDown(g, kVkEscape, 0);  // abandon a game now and then
+    if ((k >> 8) % 3001 == 0) Form_KeyDown(g, kVkM, 0);
+    if ((k >> 8) % 2003 == 0) Form_KeyDown(g, kVkS, 0);
 
     tmrMain_Timer(g);
 

@@ -89,7 +89,7 @@ struct StartupTest : ::testing::Test {
     Form_Load(g, "/opt/kestrane/");
     rec.calls.clear();
     p.At(t, quit);
-    p.At(t, ScriptedPlatform::Key(Event::Type::KeyDown, VK_SPACE));
+    p.At(t, ScriptedPlatform::Key(Event::Type::KeyDown, kVkSpace));
     EXPECT_THROW(loop.Run(), ProgramExit);
     EXPECT_EQ(p.now, t);
     EXPECT_EQ(Names(rec.calls), kShutdown);
@@ -199,7 +199,7 @@ TEST_F(StartupTest, ClosingInsideTheStartUpRevealEndsAtOnce) {
 }
 
 TEST_F(StartupTest, EscapeOnTheTitleScreenShutsDownThroughTheEventLoop) {
-  ExpectShutdownAt(2000, ScriptedPlatform::Key(Event::Type::KeyDown, VK_ESCAPE));
+  ExpectShutdownAt(2000, ScriptedPlatform::Key(Event::Type::KeyDown, kVkEscape));
 }
 
 TEST_F(StartupTest, ClosingTheWindowOnTheTitleScreenShutsDownThroughTheEventLoop) {
@@ -211,8 +211,8 @@ namespace {
 // Starts a game at 1000 ms; with `collide`, puts an enemy over the ship so
 // the first frame tick (1050 ms) runs the death sequence.
 void StartPlay(StartupTest& t, bool collide) {
-  t.p.KeyDownAt(1000, VK_SPACE);
-  t.p.KeyUpAt(1001, VK_SPACE);
+  t.p.KeyDownAt(1000, kVkSpace);
+  t.p.KeyUpAt(1001, kVkSpace);
   RunUntil(t.loop, t.p, 1010);
   ASSERT_TRUE(t.g.world.GameRunning);
   if (!collide) return;
@@ -237,7 +237,7 @@ TEST_F(StartupTest, ClosingDuringPlayShutsDownAsOnTheTitleScreen) {
 }
 
 TEST_F(StartupTest, CloseOrEscapeInTheDeathSequenceEndsItAtOnce) {
-  for (const Event& quit : {Event{}, ScriptedPlatform::Key(Event::Type::KeyDown, VK_ESCAPE)}) {
+  for (const Event& quit : {Event{}, ScriptedPlatform::Key(Event::Type::KeyDown, kVkEscape)}) {
     StartupTest t;
     Form_Load(t.g, "/opt/kestrane/");
     StartPlay(t, true);
@@ -258,7 +258,7 @@ TEST_F(StartupTest, CloseOrEscapeInTheDeathSequenceEndsItAtOnce) {
 TEST_F(StartupTest, ClosingDuringTheRevealAfterPlayEndsItAtOnce) {
   Form_Load(g, "/opt/kestrane/");
   StartPlay(*this, false);
-  p.KeyDownAt(1300, VK_ESCAPE);  // back to the title
+  p.KeyDownAt(1300, kVkEscape);  // back to the title
   p.At(1420, Event{});           // the window's close command, in the third pause
   rec.calls.clear();
   EXPECT_THROW(RunUntil(loop, p, 5000), ProgramExit);

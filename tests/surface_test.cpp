@@ -21,9 +21,9 @@ TEST(BitBlt, EachRasterOperationCombinesPerPixel) {
   Surface dst(4, 4, 0xF0F0F0F0);
   Surface src(4, 4, 0x0FF00FF0);
   Surface copy = dst, anded = dst, ored = dst;
-  BitBlt(copy, 1, 1, 2, 2, src, 0, 0, SRCCOPY);
-  BitBlt(anded, 1, 1, 2, 2, src, 0, 0, SRCAND);
-  BitBlt(ored, 1, 1, 2, 2, src, 0, 0, SRCPAINT);
+  BitBlt(copy, 1, 1, 2, 2, src, 0, 0, kSrcCopy);
+  BitBlt(anded, 1, 1, 2, 2, src, 0, 0, kSrcAnd);
+  BitBlt(ored, 1, 1, 2, 2, src, 0, 0, kSrcPaint);
   for (int y = 0; y < 4; ++y) {
     for (int x = 0; x < 4; ++x) {
       const bool inside = x >= 1 && x <= 2 && y >= 1 && y <= 2;
@@ -44,7 +44,7 @@ TEST(BitBlt, ClipsAtEveryDestinationEdge) {
   };
   for (Case c : {Case{-2, 0}, Case{2, 0}, Case{0, -2}, Case{0, 2}, Case{-3, -3}, Case{3, 3}}) {
     Surface dst(4, 4, 7);
-    BitBlt(dst, c.dx, c.dy, 4, 4, src, 0, 0, SRCCOPY);
+    BitBlt(dst, c.dx, c.dy, 4, 4, src, 0, 0, kSrcCopy);
     for (int y = 0; y < 4; ++y) {
       for (int x = 0; x < 4; ++x) {
         const int sx = x - c.dx, sy = y - c.dy;
@@ -55,9 +55,9 @@ TEST(BitBlt, ClipsAtEveryDestinationEdge) {
     }
   }
   Surface dst(4, 4, 7);
-  BitBlt(dst, 4, 0, 4, 4, src, 0, 0, SRCCOPY);  // entirely outside
-  BitBlt(dst, 0, -4, 4, 4, src, 0, 0, SRCCOPY);
-  BitBlt(dst, 0, 0, 0, 4, src, 0, 0, SRCCOPY);  // empty
+  BitBlt(dst, 4, 0, 4, 4, src, 0, 0, kSrcCopy);  // entirely outside
+  BitBlt(dst, 0, -4, 4, 4, src, 0, 0, kSrcCopy);
+  BitBlt(dst, 0, 0, 0, 4, src, 0, 0, kSrcCopy);  // empty
   EXPECT_EQ(dst, Surface(4, 4, 7));
 }
 
@@ -65,9 +65,9 @@ TEST(BitBlt, ReadsPastTheSourceYieldBlack) {
   const Surface src = Numbered(100);
   Surface copy(4, 4, 7), anded(4, 4, 7), ored(4, 4, 7);
   // Source rectangle (2, -1) 4x4: columns 2..5 and rows -1..2 of src.
-  BitBlt(copy, 0, 0, 4, 4, src, 2, -1, SRCCOPY);
-  BitBlt(anded, 0, 0, 4, 4, src, 2, -1, SRCAND);
-  BitBlt(ored, 0, 0, 4, 4, src, 2, -1, SRCPAINT);
+  BitBlt(copy, 0, 0, 4, 4, src, 2, -1, kSrcCopy);
+  BitBlt(anded, 0, 0, 4, 4, src, 2, -1, kSrcAnd);
+  BitBlt(ored, 0, 0, 4, 4, src, 2, -1, kSrcPaint);
   for (int y = 0; y < 4; ++y) {
     for (int x = 0; x < 4; ++x) {
       const int sx = x + 2, sy = y - 1;
@@ -79,7 +79,7 @@ TEST(BitBlt, ReadsPastTheSourceYieldBlack) {
     }
   }
   Surface far(4, 4, 7);
-  BitBlt(far, 0, 0, 4, 4, src, 1000, 1000, SRCCOPY);
+  BitBlt(far, 0, 0, 4, 4, src, 1000, 1000, kSrcCopy);
   EXPECT_EQ(far, Surface(4, 4, 0));
 }
 
@@ -91,7 +91,7 @@ TEST(BitBlt, SelfCopyReadsTheWholeSourceFirst) {
   };
   for (Case c : {Case{0, 0, 0, 2}, Case{0, 2, 0, 0}, Case{0, 0, 1, 0}, Case{1, 0, 0, 0},
                  Case{0, 0, 1, 1}, Case{1, 1, 0, 0}, Case{1, 0, 0, 1}}) {
-    for (uint32_t rop : {SRCCOPY, SRCAND, SRCPAINT}) {
+    for (uint32_t rop : {kSrcCopy, kSrcAnd, kSrcPaint}) {
       Surface self = Numbered(100);
       Surface expected = self;
       const Surface before = self;
@@ -107,7 +107,7 @@ TEST(BitBlt, ScrollDownTwoRowsWithoutSmearing) {
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 3; ++x) s.SetPixel(x, y, 1000 + 10 * y + x);
   const Surface before = s;
-  BitBlt(s, 0, 2, 3, 6, s, 0, 0, SRCCOPY);
+  BitBlt(s, 0, 2, 3, 6, s, 0, 0, kSrcCopy);
   for (int x = 0; x < 3; ++x) {
     EXPECT_EQ(s.Pixel(x, 0), before.Pixel(x, 0));  // rows 0 and 1 keep their pixels
     EXPECT_EQ(s.Pixel(x, 1), before.Pixel(x, 1));

@@ -44,7 +44,7 @@ TEST_F(TickTest, StarRowRunsFrom360DownBy2AndWraps) {
 }
 
 TEST_F(TickTest, BackgroundScrollsTwoRowsAndTakesStripRowsAtTheTop) {
-  BitBlt(gfx->bufTiles, 0, 0, 600, 400, gfx->sprStars, 0, 0, SRCCOPY);
+  BitBlt(gfx->bufTiles, 0, 0, 600, 400, gfx->sprStars, 0, 0, kSrcCopy);
   Surface before = gfx->bufTiles;
   g.world.StarRow = 100;
   ScrollBackground(g);
@@ -158,7 +158,7 @@ TEST(Tick, FreeEntriesAreNeitherMovedNorDrawn) {
 
   // Background, status bar, ship (level, column 1) and flame (column 1): no more.
   Surface expected(kCanvasSize, kCanvasSize);
-  BitBlt(expected, 0, 0, kCanvasSize, kCanvasSize, s.bufTiles, 0, 0, SRCCOPY);
+  BitBlt(expected, 0, 0, kCanvasSize, kCanvasSize, s.bufTiles, 0, 0, kSrcCopy);
   std::swap(expected, s.canvas);
   DrawStatusBar(rig.g);
   std::swap(expected, s.canvas);

@@ -128,7 +128,7 @@ TEST_F(TitleTest, AtStartUpBannerTicksInThePausesTouchOnlyTheBannerRows) {
 TEST_F(TitleTest, ARoundStartedInARevealPauseEndsTheRevealAndKeepsTheBannerOff) {
   // As inside BackToTitle, with Space pressed in the third pause.
   loop.SetTimerEnabled(TimerId::ScrollText, false);
-  p.KeyDownAt(120, VK_SPACE);
+  p.KeyDownAt(120, kVkSpace);
   ShowTitleScreen(g);
 
   EXPECT_TRUE(g.world.GameRunning);
@@ -152,9 +152,9 @@ TEST_F(TitleTest, KeysMashedInTheRevealPausesNeitherStackRevealsNorOutlastTheSto
   gfx->canvas.Fill(kLastFrame);
   const uint32_t start = p.now + 10;
   constexpr uint32_t kPairs = 3000;
-  p.KeyDownAt(start, VK_ESCAPE);
+  p.KeyDownAt(start, kVkEscape);
   for (uint32_t i = 1; i <= kPairs; ++i) {
-    for (int16_t key : {VK_SPACE, VK_ESCAPE}) {
+    for (int16_t key : {kVkSpace, kVkEscape}) {
       p.KeyDownAt(start + i, key);
       p.KeyUpAt(start + i, key);
     }

@@ -1,7 +1,8 @@
 # Shared by the end-to-end scripts: a private X server, the game started in
 # it, keys pressed, and the game's exit checked. Sourced, not run.
 # Callers set: game (the executable), and may set game_env (VAR=value words
-# for the game's environment). Exit code 77 means skipped.
+# for the game's environment) and game_runner (the command that runs it, as
+# wine). Exit code 77 means skipped.
 
 skip() {
   echo "SKIPPED: $*" >&2
@@ -24,6 +25,7 @@ work=$(mktemp -d)
 xvfb_pid=""
 game_pid=""
 game_env=()
+game_runner=()
 cleanup() {
   [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
@@ -56,7 +58,7 @@ wait_for() {
 
 start_game() {
   xdotool mousemove 0 0  # away from the link
-  env "${game_env[@]}" "$game" >"$work/game.log" 2>&1 &
+  env "${game_env[@]}" "${game_runner[@]}" "$game" >"$work/game.log" 2>&1 &
   game_pid=$!
   window=""
   for _ in $(seq 200); do

@@ -1,6 +1,7 @@
 // Writes every picture of the game into DIR (assets/data) and, given ICONS
-// (assets/icons), the desktop icons as kestrane-SIZE.png and the browser
-// build's home-screen icon as kestrane-maskable-512.png.
+// (assets/icons), the desktop icons as kestrane-SIZE.png, those of 256 pixels
+// and less in kestrane.ico for the Windows build, and the browser build's
+// home-screen icon as kestrane-maskable-512.png.
 // Usage: artgen DIR [ICONS]
 #include <cstdio>
 #include <fstream>
@@ -29,10 +30,14 @@ int main(int argc, char** argv) {
   for (const art::ArtFile& file : art::GenerateArt())
     if (!Write(std::string(argv[1]) + "/" + file.name, file.bytes)) return 1;
   if (argc == 3) {
+    std::vector<art::IconPicture> icons;  // an icon file holds 256 pixels at most
     for (const int size : art::kIconSizes) {
+      const std::string png = art::EncodePng(art::MakeIcon(size), art::IconCoverage(size));
       const std::string path = std::string(argv[2]) + "/kestrane-" + std::to_string(size) + ".png";
-      if (!Write(path, art::EncodePng(art::MakeIcon(size), art::IconCoverage(size)))) return 1;
+      if (!Write(path, png)) return 1;
+      if (size <= 256) icons.push_back({size, png});
     }
+    if (!Write(std::string(argv[2]) + "/kestrane.ico", art::EncodeIco(icons))) return 1;
     const int size = art::kMaskableIconSize;
     const std::string path =
         std::string(argv[2]) + "/kestrane-maskable-" + std::to_string(size) + ".png";

@@ -18,7 +18,34 @@ void PutChunk(std::string& out, const char* type, const std::string& data) {
                   crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
 }
 
+// Little-endian, as the icon file's fields are.
+void PutLe(std::string& out, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(v >> (8 * i) & 0xFF));
+}
+
 }  // namespace
+
+std::string EncodeIco(const std::vector<IconPicture>& pictures) {
+  std::string out;
+  PutLe(out, 0, 2);  // reserved
+  PutLe(out, 1, 2);  // an icon, not a cursor
+  PutLe(out, static_cast<uint32_t>(pictures.size()), 2);
+  uint32_t offset = static_cast<uint32_t>(6 + 16 * pictures.size());
+  for (const IconPicture& p : pictures) {
+    const uint32_t side = p.size >= 256 ? 0 : static_cast<uint32_t>(p.size);  // 0 means 256
+    PutLe(out, side, 1);
+    PutLe(out, side, 1);
+    PutLe(out, 0, 1);   // no palette
+    PutLe(out, 0, 1);   // reserved
+    PutLe(out, 1, 2);   // colour planes
+    PutLe(out, 32, 2);  // bits per pixel
+    PutLe(out, static_cast<uint32_t>(p.png.size()), 4);
+    PutLe(out, offset, 4);
+    offset += static_cast<uint32_t>(p.png.size());
+  }
+  for (const IconPicture& p : pictures) out += p.png;
+  return out;
+}
 
 std::string EncodePng(const Image& image, const std::vector<uint8_t>& alpha) {
   const int w = image.Width(), h = image.Height();

@@ -14,4 +14,12 @@ namespace art {
 // byte per pixel) as its transparency. Same bytes on every run.
 std::string EncodePng(const Image& image, const std::vector<uint8_t>& alpha);
 
+struct IconPicture {
+  int size;         // width and height, 1 to 256
+  std::string png;  // as EncodePng made it
+};
+// Called by artgen once the icons are made: the Windows icon file holding
+// them all, each as its PNG (which Windows reads since Vista).
+std::string EncodeIco(const std::vector<IconPicture>& pictures);
+
 }  // namespace art

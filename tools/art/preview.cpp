@@ -30,19 +30,19 @@ void DrawCell(Surface& dst, const Surface& sheet, const SheetLayout& l, int cell
 }
 
 void Title(Surfaces& g) {
-  BitBlt(g.canvas, 0, 0, 400, 400, g.picTitle, 0, 0, SRCCOPY);
+  BitBlt(g.canvas, 0, 0, 400, 400, g.picTitle, 0, 0, kSrcCopy);
   constexpr std::string_view kText = "...KESTRANE!!!   THIS TINY GAME";
   for (size_t i = 0; i < 30; ++i)
     BitBlt(g.picScrollBuffer, static_cast<int>(i) * 14, 0, 14, 32, g.picFonte, (kText[i] - 32) * 14,
-           0, SRCCOPY);
-  BitBlt(g.canvas, 0, 380, 400, 16, g.picScrollBuffer, 6, 16, SRCAND);
-  BitBlt(g.canvas, 1, 381, 400, 16, g.picScrollBuffer, 6, 16, SRCAND);
-  BitBlt(g.canvas, 0, 380, 400, 16, g.picScrollBuffer, 6, 0, SRCPAINT);
+           0, kSrcCopy);
+  BitBlt(g.canvas, 0, 380, 400, 16, g.picScrollBuffer, 6, 16, kSrcAnd);
+  BitBlt(g.canvas, 1, 381, 400, 16, g.picScrollBuffer, 6, 16, kSrcAnd);
+  BitBlt(g.canvas, 0, 380, 400, 16, g.picScrollBuffer, 6, 0, kSrcPaint);
 }
 
 void Play(Surfaces& g) {
-  BitBlt(g.canvas, 0, 0, 400, 400, g.sprStars, 0, 0, SRCCOPY);
-  BitBlt(g.canvas, 0, 360, 400, 40, g.sprStars, 0, 2, SRCCOPY);
+  BitBlt(g.canvas, 0, 0, 400, 400, g.sprStars, 0, 0, kSrcCopy);
+  BitBlt(g.canvas, 0, 360, 400, 40, g.sprStars, 0, 2, kSrcCopy);
   for (int k = 0; k < 4; ++k) {
     const SheetLayout& l = kEnnemySheets[k];
     for (int i = 0; i < 3; ++i)

@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# Builds the game for 64-bit Windows with mingw-w64, and tests it under Wine.
+#   scripts/windows.sh --build   build; the last line printed is the folder
+#                                with kestrane-<version>-win64.zip and
+#                                kestrane-<version>-setup.exe
+#   scripts/windows.sh --test    build, then run the release under Wine in a
+#                                private X server (tests/e2e/windows_e2e.sh)
+#   scripts/windows.sh --deps    build only SDL2 and libopenmpt into the cache
+# SDL2 and libopenmpt are compiled from Debian's source packages (the versions
+# the desktop build links) into a cache outside the build tree, keyed by their
+# versions, build options and compiler, so only the first build pays for them.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+mode=${1:-}
+source "$root/scripts/debian.sh"
+
+sdl_version=2.26.5
+openmpt_version=0.6.9
+cache=${XDG_CACHE_HOME:-$HOME/.cache}/kestrane-win
+jobs=$(nproc)
+host=x86_64-w64-mingw32
+
+say() { echo "windows: $*" >&2; }
+
+packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+          wine wine64 nsis cmake make pkg-config zip unzip dpkg-dev)
+test_packages=(xvfb xdotool x11-utils imagemagick python3)
+
+# What a cached library was built with, as a checksum: the options given and
+# the compilers that built it. Computed only once the compilers are installed.
+key() {
+  printf '%s' "$* $($host-gcc-posix --version | head -n 1) $($host-g++-posix --version | head -n 1)" |
+    cksum | cut -d' ' -f1
+}
+
+sdl_options=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_C_FLAGS_RELEASE=-O2 -DNDEBUG"
+  -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF)
+# SDL's release asserts name their source files: the folder they were
+# unpacked in is mapped to a fixed name, so the program is the same byte for
+# byte whichever cache built it.
+sdl_path_free=-ffile-prefix-map
+openmpt_options=(--disable-shared --enable-static --disable-openmpt123
+  --disable-examples --disable-tests --disable-doxygen-doc
+  --without-zlib --without-mpg123 --without-ogg --without-vorbis
+  --without-vorbisfile --without-portaudio --without-portaudiocpp
+  --without-pulseaudio --without-sndfile --without-flac --without-sdl2)
+openmpt_flags="-O2"
+
+build_sdl() {
+  is_built "$sdl_prefix" && return
+  say "building SDL2 $sdl_version for Windows (once; about 5 minutes)"
+  local src start=$SECONDS
+  src=$(fetch_debian_source libsdl2 "$sdl_version" "$cache/src")
+  rm -rf "$sdl_prefix.build" "$sdl_prefix"
+  cmake -S "$src" -B "$sdl_prefix.build" "${sdl_options[@]}" \
+    -DCMAKE_C_FLAGS="$sdl_path_free=$src=libsdl2-$sdl_version" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -DCMAKE_INSTALL_PREFIX="$sdl_prefix" >&2
+  cmake --build "$sdl_prefix.build" -j "$jobs" >&2
+  cmake --install "$sdl_prefix.build" >&2
+  rm -rf "$sdl_prefix.build"
+  mark_built "$sdl_prefix" $((SECONDS - start))
+  remove_stale_builds "$cache" sdl2 "$sdl_prefix"
+}
+
+build_openmpt() {
+  is_built "$openmpt_prefix" && return
+  say "building libopenmpt $openmpt_version for Windows (once; about 12 minutes)"
+  local src work start=$SECONDS
+  src=$(fetch_debian_source libopenmpt "$openmpt_version" "$cache/src")
+  work=$openmpt_prefix.build
+  rm -rf "$work" "$openmpt_prefix"
+  cp -a "$src" "$work"
+  (cd "$work" &&
+    ./configure --host=$host --prefix="$openmpt_prefix" "${openmpt_options[@]}" \
+      CC=$host-gcc-posix CXX=$host-g++-posix \
+      CFLAGS="$openmpt_flags" CXXFLAGS="$openmpt_flags" >&2 &&
+    make -j "$jobs" >&2 &&
+    make install >&2)
+  rm -rf "$work"
+  mark_built "$openmpt_prefix" $((SECONDS - start))
+  remove_stale_builds "$cache" libopenmpt "$openmpt_prefix"
+}
+
+# Wine, quiet and offline (no offer to fetch its Mono and Gecko), in its own
+# prefix in the cache: made once (about 10 s, 700 MB), then reused.
+export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+make_wine_prefix() {
+  is_built "$WINEPREFIX" && return
+  say "making a Wine prefix in $WINEPREFIX (once)"
+  rm -rf "$WINEPREFIX"
+  DISPLAY='' wineboot --init >&2 2>&1 || true
+  wineserver --wait
+  [ -f "$WINEPREFIX/system.reg" ] || { say "wineboot made no prefix"; exit 1; }
+  mark_built "$WINEPREFIX" 0
+}
+
+# The build-time embedding tool runs under Wine, in the prefix above.
+build_game() {
+  make_wine_prefix
+  cd "$root"
+  cmake --preset windows -DKESTRANE_WIN_SDL2="$sdl_prefix" \
+    -DKESTRANE_WIN_OPENMPT="$openmpt_prefix" >&2
+  cmake --build --preset windows -j "$jobs" >&2
+}
+
+version=$(sed -n 's/^project(Kestrane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+
+# The zip and the installer from the installed folder, into build/windows/
+# release, whose path it prints. Both repeat byte for byte: every file gets
+# the time SOURCE_DATE_EPOCH (the last commit's unless set), and the zip is
+# written in a fixed order without extra fields.
+package() {
+  local out=$root/build/windows/release stage=$root/build/windows/stage
+  local name=kestrane-$version epoch
+  epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 0)}
+  rm -rf "$out" "$stage"
+  mkdir -p "$out" "$stage"
+  cmake --install "$root/build/windows" --prefix "$stage/$name" >&2
+  chmod -R u=rwX,go=rX "$stage"
+  find "$stage" -exec touch -h -d "@$epoch" {} +
+  (cd "$stage" && find "$name" -type f | LC_ALL=C sort |
+    TZ=UTC zip -q -X -D -9 "$out/$name-win64.zip" -@ >&2)
+  write_file_lists "$stage/$name" >"$stage/files.nsh"
+  makensis -V2 -DVERSION="$version" -DFILES="$stage/files.nsh" \
+    -DOUTFILE="$out/$name-setup.exe" -DICON="$root/assets/icons/kestrane.ico" \
+    "$root/dist/windows/installer.nsi" >&2
+  touch -d "@$epoch" "$out"/*
+  echo "$out"
+}
+
+# The installer's two lists of the files in folder $1: File lines to install
+# them and Delete lines to remove exactly them, folders deepest first.
+write_file_lists() {
+  local folder=$1 f dir
+  echo '!macro KestraneFiles'
+  (cd "$folder" && find . -type f | LC_ALL=C sort) | while read -r f; do
+    f=${f#./}
+    dir=$(dirname "$f")
+    if [ "$dir" = . ]; then echo '  SetOutPath "$INSTDIR"'
+    else echo "  SetOutPath \"\$INSTDIR\\${dir//\//\\}\""; fi
+    echo "  File \"$folder/$f\""
+  done
+  echo '!macroend'
+  echo '!macro KestraneRemove'
+  (cd "$folder" && find . -type f | LC_ALL=C sort) | while read -r f; do
+    f=${f#./}
+    echo "  Delete \"\$INSTDIR\\${f//\//\\}\""
+  done
+  (cd "$folder" && find . -mindepth 1 -type d | LC_ALL=C sort -r) | while read -r f; do
+    f=${f#./}
+    echo "  RMDir \"\$INSTDIR\\${f//\//\\}\""
+  done
+  echo '!macroend'
+}
+
+case "$mode" in
+  --build|--test|--deps) ;;
+  *) echo "usage: scripts/windows.sh --build | --test | --deps" >&2; exit 2 ;;
+esac
+if [ "$mode" = --test ]; then
+  install_packages windows "${packages[@]}" "${test_packages[@]}"
+else
+  install_packages windows "${packages[@]}"
+fi
+sdl_prefix=$cache/sdl2-$sdl_version-$(key "${sdl_options[*]} $sdl_path_free")
+openmpt_prefix=$cache/libopenmpt-$openmpt_version-$(key "${openmpt_options[*]} $openmpt_flags")
+build_sdl
+build_openmpt
+[ "$mode" = --deps ] && exit 0
+build_game
+release=$(package)
+[ "$mode" = --build ] && { echo "$release"; exit 0; }
+"$root/tests/e2e/windows_e2e.sh" "$release" "$version"
