@@ -142,3 +142,19 @@ remove_stale_builds() {
     [ "$other" = "$3" ] || rm -rf "$other"
   done
 }
+
+# build_cached CACHE NAME PREFIX PACKAGE VERSION BUILD: unless PREFIX holds a
+# finished build, unpacks Debian's source of PACKAGE at VERSION and calls
+# BUILD SOURCE WORK PREFIX, which builds in the folder WORK and installs into
+# PREFIX; then stamps PREFIX and removes the older builds CACHE/NAME-*.
+build_cached() {
+  local cache=$1 name=$2 prefix=$3 package=$4 version=$5 build=$6 src start=$SECONDS
+  is_built "$prefix" && return
+  echo "building $package $version into $prefix (once; several minutes)" >&2
+  src=$(fetch_debian_source "$package" "$version" "$cache/src")
+  rm -rf "$prefix.build" "$prefix"
+  "$build" "$src" "$prefix.build" "$prefix"
+  rm -rf "$prefix.build"
+  mark_built "$prefix" $((SECONDS - start))
+  remove_stale_builds "$cache" "$name" "$prefix"
+}

@@ -21,8 +21,6 @@ jobs=$(nproc)
 export NODE_PATH=/usr/share/nodejs
 export NODE_OPTIONS=--no-experimental-fetch
 
-say() { echo "web: $*" >&2; }
-
 # Cache folders are named by version and by a checksum of the options and of
 # the compiler's version, so a change of any builds afresh instead of reusing
 # a stale library. Only called once emscripten is installed.
@@ -40,45 +38,28 @@ openmpt_options=(--disable-shared --enable-static --disable-openmpt123
   --without-pulseaudio --without-sndfile --without-flac --without-sdl2)
 openmpt_flags="-O2 -fexceptions"
 
-build_sdl() {
-  is_built "$sdl_prefix" && return
-  say "building SDL2 $sdl_version for the browser (once; several minutes)"
-  local src start=$SECONDS
-  src=$(fetch_debian_source libsdl2 "$sdl_version" "$cache/src")
-  rm -rf "$sdl_prefix.build" "$sdl_prefix"
-  emcmake cmake -S "$src" -B "$sdl_prefix.build" "${sdl_options[@]}" \
-    -DCMAKE_INSTALL_PREFIX="$sdl_prefix" >&2
-  cmake --build "$sdl_prefix.build" -j "$jobs" >&2
-  cmake --install "$sdl_prefix.build" >&2
-  rm -rf "$sdl_prefix.build"
-  mark_built "$sdl_prefix" $((SECONDS - start))
-  remove_stale_builds "$cache" sdl2 "$sdl_prefix"
+# Builders for build_cached: SOURCE WORK PREFIX.
+sdl_build() {
+  emcmake cmake -S "$1" -B "$2" "${sdl_options[@]}" -DCMAKE_INSTALL_PREFIX="$3" >&2
+  cmake --build "$2" -j "$jobs" >&2
+  cmake --install "$2" >&2
 }
 
-build_openmpt() {
-  is_built "$openmpt_prefix" && return
-  say "building libopenmpt $openmpt_version for the browser (once; several minutes)"
-  local src work start=$SECONDS
-  src=$(fetch_debian_source libopenmpt "$openmpt_version" "$cache/src")
-  work=$openmpt_prefix.build
-  rm -rf "$work" "$openmpt_prefix"
-  cp -a "$src" "$work"
+openmpt_build() {
+  cp -a "$1" "$2"
   # No --host: its config.sub does not know emscripten; emconfigure is enough.
-  (cd "$work" &&
-    emconfigure ./configure --prefix="$openmpt_prefix" "${openmpt_options[@]}" \
+  (cd "$2" &&
+    emconfigure ./configure --prefix="$3" "${openmpt_options[@]}" \
       CFLAGS="$openmpt_flags" CXXFLAGS="$openmpt_flags" >&2 &&
     emmake make -j "$jobs" >&2 &&
     emmake make install >&2)
-  rm -rf "$work"
-  mark_built "$openmpt_prefix" $((SECONDS - start))
-  remove_stale_builds "$cache" libopenmpt "$openmpt_prefix"
 }
 
 build_deps() {
   sdl_prefix=$cache/sdl2-$sdl_version-$(key "${sdl_options[*]}")
   openmpt_prefix=$cache/libopenmpt-$openmpt_version-$(key "${openmpt_options[*]} $openmpt_flags")
-  build_sdl
-  build_openmpt
+  build_cached "$cache" sdl2 "$sdl_prefix" libsdl2 "$sdl_version" sdl_build
+  build_cached "$cache" libopenmpt "$openmpt_prefix" libopenmpt "$openmpt_version" openmpt_build
 }
 
 build_game() {

@@ -46,40 +46,24 @@ openmpt_options=(--disable-shared --enable-static --disable-openmpt123
   --without-pulseaudio --without-sndfile --without-flac --without-sdl2)
 openmpt_flags="-O2"
 
-build_sdl() {
-  is_built "$sdl_prefix" && return
-  say "building SDL2 $sdl_version for Windows (once; about 5 minutes)"
-  local src start=$SECONDS
-  src=$(fetch_debian_source libsdl2 "$sdl_version" "$cache/src")
-  rm -rf "$sdl_prefix.build" "$sdl_prefix"
-  cmake -S "$src" -B "$sdl_prefix.build" "${sdl_options[@]}" \
-    -DCMAKE_C_FLAGS="$sdl_path_free=$src=libsdl2-$sdl_version" \
+# Builders for build_cached: SOURCE WORK PREFIX.
+sdl_build() {
+  cmake -S "$1" -B "$2" "${sdl_options[@]}" \
+    -DCMAKE_C_FLAGS="$sdl_path_free=$1=libsdl2-$sdl_version" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-    -DCMAKE_INSTALL_PREFIX="$sdl_prefix" >&2
-  cmake --build "$sdl_prefix.build" -j "$jobs" >&2
-  cmake --install "$sdl_prefix.build" >&2
-  rm -rf "$sdl_prefix.build"
-  mark_built "$sdl_prefix" $((SECONDS - start))
-  remove_stale_builds "$cache" sdl2 "$sdl_prefix"
+    -DCMAKE_INSTALL_PREFIX="$3" >&2
+  cmake --build "$2" -j "$jobs" >&2
+  cmake --install "$2" >&2
 }
 
-build_openmpt() {
-  is_built "$openmpt_prefix" && return
-  say "building libopenmpt $openmpt_version for Windows (once; about 12 minutes)"
-  local src work start=$SECONDS
-  src=$(fetch_debian_source libopenmpt "$openmpt_version" "$cache/src")
-  work=$openmpt_prefix.build
-  rm -rf "$work" "$openmpt_prefix"
-  cp -a "$src" "$work"
-  (cd "$work" &&
-    ./configure --host=$host --prefix="$openmpt_prefix" "${openmpt_options[@]}" \
+openmpt_build() {
+  cp -a "$1" "$2"
+  (cd "$2" &&
+    ./configure --host=$host --prefix="$3" "${openmpt_options[@]}" \
       CC=$host-gcc-posix CXX=$host-g++-posix \
       CFLAGS="$openmpt_flags" CXXFLAGS="$openmpt_flags" >&2 &&
     make -j "$jobs" >&2 &&
     make install >&2)
-  rm -rf "$work"
-  mark_built "$openmpt_prefix" $((SECONDS - start))
-  remove_stale_builds "$cache" libopenmpt "$openmpt_prefix"
 }
 
 # Wine, quiet and offline (no offer to fetch its Mono and Gecko), in its own
@@ -165,8 +149,8 @@ else
 fi
 sdl_prefix=$cache/sdl2-$sdl_version-$(key "${sdl_options[*]} $sdl_path_free")
 openmpt_prefix=$cache/libopenmpt-$openmpt_version-$(key "${openmpt_options[*]} $openmpt_flags")
-build_sdl
-build_openmpt
+build_cached "$cache" sdl2 "$sdl_prefix" libsdl2 "$sdl_version" sdl_build
+build_cached "$cache" libopenmpt "$openmpt_prefix" libopenmpt "$openmpt_version" openmpt_build
 [ "$mode" = --deps ] && exit 0
 build_game
 release=$(package)
