@@ -48,7 +48,7 @@ class AudioMixer {
   // heard from the next block on, as before. A tool that reads the player's
   // row between blocks sets ahead to its block size, so the row read is the
   // one heard next.
-  static constexpr size_t kAheadFrames = 8192;
+  static constexpr size_t kAheadFrames = 4096;
   explicit AudioMixer(int rate, size_t ahead = kAheadFrames)
       : rate_(rate), aheadFrames_(std::clamp<size_t>(ahead, 1, kAheadFrames)) {}
   int Rate() const { return rate_; }
