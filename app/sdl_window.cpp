@@ -52,15 +52,6 @@ bool ChooseVideoDriver(DriverChoice& choice, std::string& error) {
   return true;
 }
 
-uint8_t MaskShift(uint32_t mask) {
-  uint8_t shift = 0;
-  while (mask != 0 && (mask & 1) == 0) {
-    mask >>= 1;
-    ++shift;
-  }
-  return shift;
-}
-
 #ifdef KESTRANE_X11_SCALE
 // Xft.dpi from the X server's resources, the scale most X desktops set; 0
 // when there is none.
@@ -151,8 +142,7 @@ SDL_Window* OpenOnDriver(int width, int height, int maxScale, PixelFormat& forma
     SDL_Surface* ws = SDL_GetWindowSurface(window);
     if (ws != nullptr) {
       if (ws->format->BytesPerPixel == 4) {
-        format = {MaskShift(ws->format->Rmask), MaskShift(ws->format->Gmask),
-                  MaskShift(ws->format->Bmask)};
+        format = PixelFormat::FromMasks(ws->format->Rmask, ws->format->Gmask, ws->format->Bmask);
       }
       return window;
     }

@@ -1,10 +1,7 @@
 #include "app/touch_keys.h"
 
-#ifdef __EMSCRIPTEN__
+// Built for the browser only.
 #include <emscripten.h>
-#else
-#define EMSCRIPTEN_KEEPALIVE
-#endif
 
 namespace {
 // The page sends one key per finger change, and the game takes them at least

@@ -17,15 +17,6 @@ int NoteAttachFailure(Display*, XErrorEvent*) {
   return 0;
 }
 
-uint8_t MaskShift(unsigned long mask) {
-  uint8_t shift = 0;
-  while (mask != 0 && (mask & 1) == 0) {
-    mask >>= 1;
-    ++shift;
-  }
-  return shift;
-}
-
 class ShmPresent : public X11Present {
  public:
   ShmPresent() = default;
@@ -58,7 +49,9 @@ std::unique_ptr<X11Present> X11Present::Create(SDL_Window* window, PixelFormat& 
   if (!XGetWindowAttributes(display, info.info.x11.window, &attributes)) return nullptr;
   Visual* v = attributes.visual;
   // Each channel 8 bits in a 32-bit pixel, as the canvas draws them.
-  auto eightBits = [](unsigned long mask) { return (mask >> MaskShift(mask)) == 0xFF; };
+  auto eightBits = [](unsigned long mask) {
+    return (mask >> PixelFormat::MaskShift(mask)) == 0xFF;
+  };
   const bool direct = v->c_class == TrueColor || v->c_class == DirectColor;
   if (attributes.depth != 24 || !direct || !eightBits(v->red_mask) || !eightBits(v->green_mask) ||
       !eightBits(v->blue_mask)) {
@@ -75,7 +68,7 @@ std::unique_ptr<X11Present> X11Present::Create(SDL_Window* window, PixelFormat& 
   if (present->Pixels(attributes.width, attributes.height, fresh) == nullptr) return nullptr;
   if (present->image->bits_per_pixel != 32) return nullptr;
   present->Free();  // the first present places the canvas afresh
-  format = {MaskShift(v->red_mask), MaskShift(v->green_mask), MaskShift(v->blue_mask)};
+  format = PixelFormat::FromMasks(v->red_mask, v->green_mask, v->blue_mask);
   return present;
 }
 

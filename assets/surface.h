@@ -21,6 +21,15 @@ struct PixelFormat {
   uint8_t Red(uint32_t p) const { return static_cast<uint8_t>(p >> rshift); }
   uint8_t Green(uint32_t p) const { return static_cast<uint8_t>(p >> gshift); }
   uint8_t Blue(uint32_t p) const { return static_cast<uint8_t>(p >> bshift); }
+  // The shift of the lowest bit of a channel's mask, as window systems give it.
+  static uint8_t MaskShift(uint64_t mask) {
+    uint8_t shift = 0;
+    for (; mask != 0 && (mask & 1) == 0; mask >>= 1) ++shift;
+    return shift;
+  }
+  static PixelFormat FromMasks(uint64_t r, uint64_t g, uint64_t b) {
+    return {MaskShift(r), MaskShift(g), MaskShift(b)};
+  }
 };
 
 // A fixed-size buffer of 32-bit pixels in the display's format. Its memory is

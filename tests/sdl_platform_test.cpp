@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/presenter.h"
@@ -326,11 +327,9 @@ TEST(Presenter, PlacesTheCanvasWholeAtTheLargestScaleThatFitsAndCopiesOnlyThere)
   };
   for (const Case& c : cases) {
     const Placement at = Placement::Fit(4, 4, c.w, c.h, 8);
-    EXPECT_EQ(at.scale, c.scale) << c.w << "x" << c.h;
-    EXPECT_EQ(at.x, c.x) << c.w << "x" << c.h;
-    EXPECT_EQ(at.y, c.y) << c.w << "x" << c.h;
-    EXPECT_EQ(at.cols, c.cols) << c.w << "x" << c.h;
-    EXPECT_EQ(at.rows, c.rows) << c.w << "x" << c.h;
+    EXPECT_EQ(std::tie(at.scale, at.x, at.y, at.cols, at.rows),
+              std::tie(c.scale, c.x, c.y, c.cols, c.rows))
+        << c.w << "x" << c.h;
   }
 
   // Rows 1..2 of a 4 x 4 canvas at scale 2 in an 11 x 9 window: each pixel a
