@@ -6,9 +6,13 @@
 #   as_root COMMAND...              runs it as root (directly or through sudo)
 #   install_packages TAG PACKAGE... installs the packages that are missing, or,
 #                                   without root or sudo, names them and exits 1
-#   fetch_debian_source PACKAGE VERSION FOLDER
-#                                   unpacks Debian's source of PACKAGE at
-#                                   VERSION under FOLDER and prints its folder
+#   debian_version PACKAGE VERSION  prints the full Debian version of the
+#                                   newest source of PACKAGE at upstream VERSION
+#                                   that apt serves (security revisions included)
+#   fetch_debian_source PACKAGE FULL FOLDER
+#                                   unpacks Debian's source of PACKAGE at the
+#                                   full version FULL under FOLDER, prints its folder
+#   build_cached ...                builds a library once into a locked cache
 
 # Whether this shell can act as root, itself or through sudo.
 can_be_root() {
@@ -42,8 +46,12 @@ install_packages() {
 
 # Whether apt knows the source of PACKAGE at exactly VERSION (with any Debian
 # revision).
+# apt's answer is read whole before it is searched: grep -q stopping early
+# would kill apt-cache with SIGPIPE, which pipefail reads as a miss.
 source_known() {
-  apt-cache showsrc "$1" 2>/dev/null | grep -qE "^Version: ([0-9]+:)?$2([-+~].*)?\$"
+  local list
+  list=$(apt-cache showsrc "$1" 2>/dev/null) || return 1
+  grep -qE "^Version: ([0-9]+:)?$2([-+~].*)?\$" <<<"$list"
 }
 
 # The deb-src entry for this release, built from the Debian entry the machine
@@ -101,29 +109,42 @@ ensure_source() {
   fi
 }
 
+debian_version() {
+  local package=$1 version=$2 list candidate best=""
+  ensure_source "$package" "$version" || return 1
+  list=$(apt-cache showsrc "$package" 2>/dev/null) || return 1
+  for candidate in $(awk -v v="$version" '$1 == "Version:" && $2 ~ ("^([0-9]+:)?" v "([-+~]|$)") { print $2 }' <<<"$list"); do
+    if [ -z "$best" ] || dpkg --compare-versions "$candidate" gt "$best"; then best=$candidate; fi
+  done
+  if [ -z "$best" ]; then
+    echo "source packages: apt has no source of $package $version" >&2
+    return 1
+  fi
+  echo "$best"
+}
+
+# Each full version is unpacked in a folder of its own: two Debian revisions
+# of one upstream version unpack under the same name.
 fetch_debian_source() {
-  local package=$1 version=$2 work=$3 dir full tmp
-  mkdir -p "$work"
-  dir=$(find "$work" -maxdepth 1 -type d -name "$package-$version*" | head -n 1)
+  local package=$1 full=$2 work=$3/$1_${2//:/_} dir tmp
+  mkdir -p "$work" || return 1
+  dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d ! -name 'unpack.*' | head -n 1)
   if [ -z "$dir" ]; then
-    command -v dpkg-source >/dev/null || install_packages "source packages" dpkg-dev
-    ensure_source "$package" "$version"
-    full=$(apt-cache showsrc "$package" |
-      awk -v v="$version" '$1 == "Version:" && $2 ~ ("^([0-9]+:)?" v) { print $2; exit }')
+    command -v dpkg-source >/dev/null || install_packages "source packages" dpkg-dev || return 1
     # Unpacked aside and moved in whole, so an interrupted run leaves no
     # half-unpacked folder that a later one would take as done.
-    tmp=$(mktemp -d "$work/unpack.XXXXXX")
-    (cd "$tmp" && apt-get source -q "$package=$full" >&2)
-    dir=$(find "$tmp" -maxdepth 1 -type d -name "$package-$version*" | head -n 1)
+    tmp=$(mktemp -d "$work/unpack.XXXXXX") || return 1
+    (cd "$tmp" && apt-get source -q "$package=$full" >&2) || { rm -rf "$tmp"; return 1; }
+    dir=$(find "$tmp" -mindepth 1 -maxdepth 1 -type d | head -n 1)
     if [ -n "$dir" ]; then
-      mv "$dir" "$work/"
+      mv "$dir" "$work/" || return 1
       dir=$work/$(basename "$dir")
     fi
     rm -rf "$tmp"
   fi
   if [ -z "$dir" ]; then
-    echo "source packages: apt-get source $package did not give version $version" >&2
-    exit 1
+    echo "source packages: apt-get source $package=$full gave no folder" >&2
+    return 1
   fi
   echo "$dir"
 }
@@ -143,18 +164,34 @@ remove_stale_builds() {
   done
 }
 
-# build_cached CACHE NAME PREFIX PACKAGE VERSION BUILD: unless PREFIX holds a
-# finished build, unpacks Debian's source of PACKAGE at VERSION and calls
-# BUILD SOURCE WORK PREFIX, which builds in the folder WORK and installs into
-# PREFIX; then stamps PREFIX and removes the older builds CACHE/NAME-*.
+# build_cached CACHE NAME PACKAGE VERSION KEY BUILD: the library NAME, built
+# from Debian's source of PACKAGE at upstream VERSION, cached in
+# CACHE/NAME-FULL-KEY (FULL: the Debian version apt serves, so a security
+# revision builds afresh; KEY: the caller's checksum of options and
+# toolchain). Unless that folder holds a finished build, unpacks the source
+# and calls BUILD SOURCE WORK PREFIX, which builds in the folder WORK and
+# installs into PREFIX; then stamps PREFIX and removes the older builds
+# CACHE/NAME-*. A lock on CACHE/NAME.lock keeps two runs at once from building
+# over or removing each other's library. Sets built_prefix to the folder.
 build_cached() {
-  local cache=$1 name=$2 prefix=$3 package=$4 version=$5 build=$6 src start=$SECONDS
-  is_built "$prefix" && return
-  echo "building $package $version into $prefix (once; several minutes)" >&2
-  src=$(fetch_debian_source "$package" "$version" "$cache/src")
-  rm -rf "$prefix.build" "$prefix"
-  "$build" "$src" "$prefix.build" "$prefix"
-  rm -rf "$prefix.build"
-  mark_built "$prefix" $((SECONDS - start))
-  remove_stale_builds "$cache" "$name" "$prefix"
+  local cache=$1 name=$2 package=$3 version=$4 key=$5 build=$6 full prefix src lock start=$SECONDS
+  full=$(debian_version "$package" "$version")
+  prefix=$cache/$name-${full//:/_}-$key
+  mkdir -p "$cache"
+  exec {lock}>"$cache/$name.lock"
+  if ! flock -n "$lock"; then
+    echo "waiting for another build of $name in $cache" >&2
+    flock "$lock"
+  fi
+  if ! is_built "$prefix"; then
+    echo "building $package $full into $prefix (once; several minutes)" >&2
+    src=$(fetch_debian_source "$package" "$full" "$cache/src")
+    rm -rf "$prefix.build" "$prefix"
+    "$build" "$src" "$prefix.build" "$prefix"
+    rm -rf "$prefix.build"
+    mark_built "$prefix" $((SECONDS - start))
+    remove_stale_builds "$cache" "$name" "$prefix"
+  fi
+  exec {lock}>&-
+  built_prefix=$prefix
 }

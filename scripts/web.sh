@@ -56,10 +56,12 @@ openmpt_build() {
 }
 
 build_deps() {
-  sdl_prefix=$cache/sdl2-$sdl_version-$(key "${sdl_options[*]}")
-  openmpt_prefix=$cache/libopenmpt-$openmpt_version-$(key "${openmpt_options[*]} $openmpt_flags")
-  build_cached "$cache" sdl2 "$sdl_prefix" libsdl2 "$sdl_version" sdl_build
-  build_cached "$cache" libopenmpt "$openmpt_prefix" libopenmpt "$openmpt_version" openmpt_build
+  sdl_key=$(key "${sdl_options[*]}")
+  openmpt_key=$(key "${openmpt_options[*]} $openmpt_flags")
+  build_cached "$cache" sdl2 libsdl2 "$sdl_version" "$sdl_key" sdl_build
+  sdl_prefix=$built_prefix
+  build_cached "$cache" libopenmpt libopenmpt "$openmpt_version" "$openmpt_key" openmpt_build
+  openmpt_prefix=$built_prefix
 }
 
 build_game() {

@@ -147,10 +147,12 @@ if [ "$mode" = --test ]; then
 else
   install_packages windows "${packages[@]}"
 fi
-sdl_prefix=$cache/sdl2-$sdl_version-$(key "${sdl_options[*]} $sdl_path_free")
-openmpt_prefix=$cache/libopenmpt-$openmpt_version-$(key "${openmpt_options[*]} $openmpt_flags")
-build_cached "$cache" sdl2 "$sdl_prefix" libsdl2 "$sdl_version" sdl_build
-build_cached "$cache" libopenmpt "$openmpt_prefix" libopenmpt "$openmpt_version" openmpt_build
+sdl_key=$(key "${sdl_options[*]} $sdl_path_free")
+openmpt_key=$(key "${openmpt_options[*]} $openmpt_flags")
+build_cached "$cache" sdl2 libsdl2 "$sdl_version" "$sdl_key" sdl_build
+sdl_prefix=$built_prefix
+build_cached "$cache" libopenmpt libopenmpt "$openmpt_version" "$openmpt_key" openmpt_build
+openmpt_prefix=$built_prefix
 [ "$mode" = --deps ] && exit 0
 build_game
 release=$(package)
