@@ -36,7 +36,7 @@ trap cleanup EXIT
 
 # A private display, on a number the server picks itself.
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/private-xvfb.sh"
-start_xvfb() {  # [WxHxDEPTH]
+start_xvfb() {  # [WxHxDEPTH [XVFB-OPTION...]]
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
