@@ -207,7 +207,8 @@ bool ShmPresent::Begin(Frame& f) {
 }
 
 // Brings the segment about to be sent up to date outside r, which was just
-// drawn: the rectangle the other one sent last, copied from it.
+// drawn: the rectangle the other one sent last, copied from it. So each
+// segment holds the whole picture as of its last send, as one image would.
 void ShmPresent::CatchUp(const WindowRect& r) {
   const WindowRect& b = behind_;
   const XImage* from = segments_[next_ ^ 1].image;

@@ -2,8 +2,8 @@
 # The real game on the desktops players have: scaled 2 and 3 times (GDK_SCALE,
 # Xft.dpi), X screens of 30, 16 and 8 bits, and a Wayland compositor (weston
 # on its X11 backend, nested in the private Xvfb).
-# Then shared memory missing (a server without MIT-SHM) and refused after
-# start (SHM-FAULT-SHIM preloaded: shmget fails once a file exists).
+# Then shared memory missing (a server without MIT-SHM), attached elsewhere
+# and refused after start (SHM-FAULT-SHIM preloaded).
 # Usage: desktops_e2e.sh KESTRANE-EXECUTABLE PICTURE-FOLDER SHM-FAULT-SHIM
 # Exit code 77 means skipped: the tools this needs are not installed.
 set -uo pipefail
@@ -116,12 +116,20 @@ start_game
 wait_for 5 title_at 1 0 0 || fail "a server without shared memory: the title is not shown"
 tap Escape
 expect_exit_0 "a server without shared memory: Escape on the title"
-# Refused once the game runs on it, at the next size: the game goes on
-# through the window surface, and sizes after that work too. (The shim is
-# no sanitized library, so the sanitizer build is told not to mind its place.)
+# The segments the server attaches are not the game's (a server in another
+# IPC namespace): the game sees it at the attach and shows the title through
+# the window surface, never the other segments' pixels. (The shim comes
+# before the sanitizer's library, which the sanitizer build is told to allow.)
 start_xvfb 1400x1000x24
-game_env=(SDL_AUDIODRIVER=dummy LD_PRELOAD="$shm_fault" SHM_FAULT_FILE="$work/no-shm"
-  ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
+shim_env=(LD_PRELOAD="$shm_fault" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
+game_env=(SDL_AUDIODRIVER=dummy "${shim_env[@]}" SHM_FAULT_FOREIGN=2)
+start_game
+wait_for 5 title_at 1 0 0 || fail "segments attached elsewhere: the title is not shown"
+tap Escape
+expect_exit_0 "segments attached elsewhere: Escape on the title"
+# Refused once the game runs on it, at the next size: the game goes on
+# through the window surface, and sizes after that work too.
+game_env=(SDL_AUDIODRIVER=dummy "${shim_env[@]}" SHM_FAULT_FILE="$work/no-shm")
 start_game
 xdotool windowmove "$window" 0 0
 wait_for 5 title_at 1 0 0 || fail "shared memory: the title is not shown"
