@@ -73,9 +73,9 @@ SdlPlatform::~SdlPlatform() {
 void SdlPlatform::SetIcon(const Surface& icon) {
   const uint32_t rmask = 0xFFu << format_.rshift, gmask = 0xFFu << format_.gshift,
                  bmask = 0xFFu << format_.bshift;
-  SDL_Surface* s =
-      SDL_CreateRGBSurfaceFrom(const_cast<uint32_t*>(icon.Row(0)), icon.Width(), icon.Height(), 32,
-                               icon.Width() * 4, rmask, gmask, bmask, 0);
+  SDL_Surface* s = SDL_CreateRGBSurfaceFrom(const_cast<uint32_t*>(icon.Row(0)), icon.Width(),
+                                            icon.Height(), 32, icon.Width() * 4, rmask, gmask,
+                                            bmask, 0);
   if (s == nullptr) return;
   SDL_SetWindowIcon(window_, s);
   SDL_FreeSurface(s);
@@ -87,9 +87,7 @@ void SdlPlatform::ShowWindow() {
   if (shown_ != nullptr) Present(*shown_);
 }
 
-uint32_t SdlPlatform::Now() {
-  return SDL_GetTicks();
-}
+uint32_t SdlPlatform::Now() { return SDL_GetTicks(); }
 
 void SdlPlatform::Queue(Event::Type type, int16_t key) {
   if (queueCount_ == kQueue) return;  // cannot happen: at most 4 per SDL event
@@ -311,6 +309,4 @@ void SdlPlatform::OpenUrl(const char* url) {
 #endif
 }
 
-void SdlPlatform::SetCaption(const char* caption) {
-  SDL_SetWindowTitle(window_, caption);
-}
+void SdlPlatform::SetCaption(const char* caption) { SDL_SetWindowTitle(window_, caption); }

@@ -1,7 +1,6 @@
-#include "app/sdl_platform.h"
+#include <gtest/gtest.h>
 
 #include <SDL.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "app/presenter.h"
+#include "app/sdl_platform.h"
 
 namespace {
 
@@ -247,8 +247,8 @@ TEST(SdlPlatform, AControllerPlaysAsTheKeyboardDoesAndMayComeAndGo) {
   }
 
   // Plugged in while the game runs.
-  const int device = SDL_JoystickAttachVirtual(
-      SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
+  const int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER,
+                                               SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
   ASSERT_GE(device, 0) << SDL_GetError();
   EXPECT_FALSE(p->WaitEvent(e, 20));
   SDL_Joystick* pad = SDL_JoystickFromInstanceID(SDL_JoystickGetDeviceInstanceID(device));
