@@ -1,5 +1,6 @@
-// Where the canvas lands in a window of any size, and the copy of its rows
-// there. Pure: a window surface is just pixels, a pitch and a size here.
+// Where the canvas lands in a window of any size, the copy of its rows
+// there, and the door through which pictures reach the window. Pure: a
+// window surface is just pixels, a pitch and a size here.
 #pragma once
 
 #include <cstddef>
@@ -56,3 +57,26 @@ struct WindowPixels {
 // written, empty when no row is shown.
 WindowRect DrawRows(const Surface& canvas, int first, int end, const Placement& at,
                     const WindowPixels& window, PixelConverter* convert, uint32_t* wideRow);
+
+// One way of getting pictures into the window (app/sdl_present.*: SDL's
+// window surface; app/x11_present.*: X11 shared memory), chosen when the
+// window opens. Each present is a Begin, rows drawn into its pixels, a Send.
+class WindowPresent {
+ public:
+  struct Frame {
+    WindowPixels pixels;
+    int width = 0, height = 0;          // the pixels' size
+    int windowWidth = 0;                // the window's width in its coordinates (Wayland's scale)
+    PixelConverter* convert = nullptr;  // for pixels of another format than the canvas's
+    uint32_t* wideRow = nullptr;        // one enlarged row, used with convert
+    bool fresh = false;  // new pixels, black: the canvas is placed afresh and drawn whole
+  };
+  virtual ~WindowPresent() = default;
+  // The window's pixels at its size now; false when there are none to be had.
+  virtual bool Begin(Frame& f) = 0;
+  // Sends the rectangle of the pixels to the window (an empty one: nothing,
+  // but the present is over); false when that failed.
+  virtual bool Send(const WindowRect& r) = 0;
+  // Whether this is the shared-memory path, which gives way to the surface.
+  virtual bool CanFallBack() const { return false; }
+};

@@ -7,6 +7,7 @@
 
 #include "app/fatal.h"
 #include "app/link.h"
+#include "app/sdl_present.h"
 #include "app/sdl_window.h"
 
 #ifdef __EMSCRIPTEN__
@@ -46,25 +47,15 @@ void KeepTextInputOff() {
   if (SDL_IsTextInputActive()) SDL_StopTextInput();
 }
 
-// Canvas pixels into a window surface of another format (16-bit screens).
-class SdlConverter : public PixelConverter {
- public:
-  SdlConverter(uint32_t from, uint32_t to) : from_(from), to_(to) {}
-  void Convert(const uint32_t* from, int count, uint8_t* to) override {
-    SDL_ConvertPixels(count, 1, from_, from, count * 4, to_, to, count * 4);
-  }
-
- private:
-  uint32_t from_, to_;
-};
-
 }  // namespace
 
 std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
   std::unique_ptr<SdlPlatform> p(new SdlPlatform());
-  p->window_ = OpenGameWindow(kWidth, kHeight, kMaxScale, p->format_, p->x11_, error);
-  if (p->window_ == nullptr) return nullptr;
-  p->wideRow_.resize(static_cast<size_t>(kWidth) * kMaxScale);
+  GameWindow window = OpenGameWindow(kWidth, kHeight, kMaxScale, error);
+  if (window.window == nullptr) return nullptr;
+  p->window_ = window.window;
+  p->format_ = window.format;
+  p->present_ = std::move(window.present);
   KeepTextInputOff();
   // Without controllers the keyboard plays alone.
   SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
@@ -73,7 +64,7 @@ std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
 
 SdlPlatform::~SdlPlatform() {
   pads_.CloseAll();
-  x11_.reset();
+  present_.reset();
   if (window_ != nullptr) SDL_DestroyWindow(window_);
   SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER);
   SDL_Quit();
@@ -172,8 +163,11 @@ bool SdlPlatform::Translate(const void* sdlEvent, Event& e) {
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_RESTORED:
         case SDL_WINDOWEVENT_SHOWN:
+          repaint_ = true;
+          if (shown_ != nullptr) Present(*shown_);
+          return false;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
-          // A new size gets a new surface, placed afresh by the present.
+          // A new size gets new pixels, placed afresh by the present.
           if (shown_ != nullptr) Present(*shown_);
           return false;
         default:
@@ -269,59 +263,39 @@ void SdlPlatform::CannotShow(const char* what) {
 
 void SdlPlatform::PresentRows(const Surface& canvas, int first, int end) {
   shown_ = &canvas;
-#ifdef KESTRANE_X11_PRESENT
-  if (x11_) {
-    int w = 0, h = 0;
-    SDL_GetWindowSize(window_, &w, &h);
-    bool fresh = false;
-    const WindowPixels* pixels = x11_->Pixels(w, h, fresh);
-    if (pixels == nullptr) CannotShow("no shared memory for the window");
-    if (fresh) {
-      placement_ = Placement::Fit(kWidth, kHeight, w, h, kMaxScale);
-      surfaceWidth_ = windowWidth_ = w;
+  WindowPresent::Frame f;
+  const char* failed = "no window surface";
+  if (present_->Begin(f)) {
+    // Only the rows the caller drew go to the window system: on the title
+    // that is the banner's 17 rows, 50 times a second, not all 400. New
+    // pixels, or a window that lost what it showed, get all of it.
+    const bool whole = f.fresh || repaint_;
+    if (f.fresh) {
+      placement_ = Placement::Fit(kWidth, kHeight, f.width, f.height, kMaxScale);
+      surfaceWidth_ = f.width;
+      windowWidth_ = f.windowWidth;
+    }
+    if (whole) {
       first = 0;
       end = canvas.Height();
     }
-    const WindowRect r = DrawRows(canvas, first, end, placement_, *pixels, nullptr, nullptr);
-    x11_->Send(fresh ? WindowRect{0, 0, w, h} : r);
-    return;
+    const WindowRect r = DrawRows(canvas, first, end, placement_, f.pixels, f.convert, f.wideRow);
+    if (present_->Send(whole ? WindowRect{0, 0, f.width, f.height} : r)) {
+      repaint_ = false;
+      return;
+    }
+    failed = "present failed";
   }
-#endif
-  SDL_Surface* ws = SDL_GetWindowSurface(window_);
-  if (ws == nullptr) CannotShow("no window surface");
-  // Only the rows the caller drew go to the window system: on the title that
-  // is the banner's 17 rows, 50 times a second, not all 400. A new surface
-  // (a resize, another output scale, a compositor's configure) holds nothing
-  // yet: it is placed afresh, blacked and sent whole. SDL may allocate it
-  // where the old one was, so it is known by the absence of our mark, not by
-  // its address.
-  const bool fresh = ws->userdata != this;
-  if (fresh) {
-    ws->userdata = this;
-    placement_ = Placement::Fit(kWidth, kHeight, ws->w, ws->h, kMaxScale);
-    int windowHeight = 0;
-    SDL_GetWindowSize(window_, &windowWidth_, &windowHeight);
-    surfaceWidth_ = ws->w;
-    if (windowWidth_ <= 0) windowWidth_ = surfaceWidth_;
-    SDL_FillRect(ws, nullptr, 0);
-    first = 0;
-    end = canvas.Height();
-  }
-  const uint32_t canvasFormat = SDL_MasksToPixelFormatEnum(
-      32, 0xFFu << format_.rshift, 0xFFu << format_.gshift, 0xFFu << format_.bshift, 0);
-  SdlConverter converter(canvasFormat, ws->format->format);
-  const bool same = ws->format->format == canvasFormat;
-  if (SDL_MUSTLOCK(ws)) SDL_LockSurface(ws);
-  const WindowRect r =
-      DrawRows(canvas, first, end, placement_,
-               {static_cast<uint8_t*>(ws->pixels), ws->pitch, ws->format->BytesPerPixel},
-               same ? nullptr : &converter, wideRow_.data());
-  if (SDL_MUSTLOCK(ws)) SDL_UnlockSurface(ws);
-  const SDL_Rect whole{0, 0, ws->w, ws->h}, rows{r.x, r.y, r.w, r.h};
-  if (!fresh && r.h == 0) return;
-  if (SDL_UpdateWindowSurfaceRects(window_, fresh ? &whole : &rows, 1) != 0) {
-    CannotShow("present failed");
-  }
+  if (!present_->CanFallBack()) CannotShow(failed);
+  // Shared memory failed (segment limits, a server in another IPC
+  // namespace): SDL's window surface works on the same screen.
+  std::fprintf(stderr,
+               "kestrane: the X server's shared memory failed; the window surface shows the game "
+               "from now on\n");
+  present_ = OpenSurfacePresent(window_, format_, kWidth * kMaxScale);
+  if (present_ == nullptr) CannotShow("no window surface");
+  repaint_ = true;
+  PresentRows(canvas, first, end);
 }
 
 void SdlPlatform::OpenUrl(const char* url) {

@@ -5,13 +5,11 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "app/event_loop.h"
 #include "app/game_pads.h"
 #include "app/key_map.h"
 #include "app/presenter.h"
-#include "app/x11_present.h"
 
 struct SDL_Window;
 struct SDL_Surface;
@@ -36,7 +34,8 @@ class SdlPlatform : public Platform {
   uint32_t Now() override;
   bool WaitEvent(Event& e, uint32_t timeoutMs) override;
   // Shows rows first to end - 1 of the canvas, placed for the window's size
-  // now. A window that cannot show them ends the program with one line on
+  // now. When shared memory fails, the window surface takes over for good;
+  // a window that cannot show them at all ends the program with one line on
   // stderr and exit code 1 rather than play on unseen.
   void PresentRows(const Surface& canvas, int first, int end) override;
   void OpenUrl(const char* url) override;
@@ -53,13 +52,16 @@ class SdlPlatform : public Platform {
   [[noreturn]] void CannotShow(const char* what);
 
   SDL_Window* window_ = nullptr;
-  std::unique_ptr<X11Present> x11_;  // or null: SDL's window surface presents
+  std::unique_ptr<WindowPresent> present_;
   PixelFormat format_;
   Placement placement_;             // of the canvas in the window surface shown
   int surfaceWidth_ = kWidth;       // window surface pixels across ...
   int windowWidth_ = kWidth;        // ... per this many window coordinates (Wayland's scale)
-  std::vector<uint32_t> wideRow_;   // one enlarged row, for surfaces of another format
   const Surface* shown_ = nullptr;  // the canvas presented last, shown again on expose
+  // The next present sends the whole window, bars too: after an expose the
+  // window holds nothing (SDL's X11 windows have no background and no
+  // backing store), whatever lay behind it shows.
+  bool repaint_ = false;
 
   GamePads pads_;
   HeldArrows arrows_;

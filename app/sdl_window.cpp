@@ -6,6 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/sdl_present.h"
+#ifdef KESTRANE_X11_PRESENT
+#include "app/x11_present.h"
+#endif
+
 #ifdef KESTRANE_X11_SCALE
 #include <SDL_syswm.h>
 #endif
@@ -107,8 +112,7 @@ bool IsDriver(const char* name) {
 }
 
 // Opens the window on the video driver running now.
-SDL_Window* OpenOnDriver(int width, int height, int maxScale, PixelFormat& format,
-                         std::unique_ptr<X11Present>& x11, std::string& error) {
+bool OpenOnDriver(int width, int height, int maxScale, GameWindow& out, std::string& error) {
   const bool wayland = IsDriver("wayland");
   // A software window surface is far cheaper than a GL renderer on a
   // software-rendered X server, and the game needs nothing more. Wayland has
@@ -122,7 +126,7 @@ SDL_Window* OpenOnDriver(int width, int height, int maxScale, PixelFormat& forma
                          SDL_WINDOW_HIDDEN | (wayland ? SDL_WINDOW_ALLOW_HIGHDPI : 0));
     if (window == nullptr) {
       error = std::string("cannot create the game window: ") + SDL_GetError();
-      return nullptr;
+      return false;
     }
     if (!wayland) {
       const int scale = DesktopScale(window, width, height, maxScale);
@@ -131,57 +135,59 @@ SDL_Window* OpenOnDriver(int width, int height, int maxScale, PixelFormat& forma
         SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
       }
     }
+    out.window = window;
 #ifdef KESTRANE_X11_PRESENT
     if (!wayland) {
-      x11 = X11Present::Create(window, format);
-      if (x11) return window;
+      out.present = OpenX11Present(window, out.format);
+      if (out.present) return true;
     }
-#else
-    (void)x11;
 #endif
     SDL_Surface* ws = SDL_GetWindowSurface(window);
     if (ws != nullptr) {
       if (ws->format->BytesPerPixel == 4) {
-        format = PixelFormat::FromMasks(ws->format->Rmask, ws->format->Gmask, ws->format->Bmask);
+        out.format =
+            PixelFormat::FromMasks(ws->format->Rmask, ws->format->Gmask, ws->format->Bmask);
       }
-      return window;
+      out.present = OpenSurfacePresent(window, out.format, width * maxScale);
+      if (out.present) return true;
     }
     error = std::string("the game window cannot show pictures on this screen: ") + SDL_GetError();
     SDL_DestroyWindow(window);
+    out.window = nullptr;
     if (std::strcmp(accelerate, "1") == 0) break;
     // SDL decides on the texture path once per start of its video part.
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) break;
   }
-  return nullptr;
+  return false;
 }
 
 }  // namespace
 
-SDL_Window* OpenGameWindow(int width, int height, int maxScale, PixelFormat& format,
-                           std::unique_ptr<X11Present>& x11, std::string& error) {
+GameWindow OpenGameWindow(int width, int height, int maxScale, std::string& error) {
+  GameWindow out;
   DriverChoice choice;
-  if (!ChooseVideoDriver(choice, error)) return nullptr;
+  if (!ChooseVideoDriver(choice, error)) return out;
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     error =
         std::string("cannot open the window system") +
         (choice.display != nullptr ? std::string(" on display ") + choice.display : std::string()) +
         ": " + SDL_GetError();
-    return nullptr;
+    return out;
   }
   if (!choice.explicitDriver && IsDriver("offscreen")) {
     SDL_Quit();
     error = "no window system to open the game window on";
-    return nullptr;
+    return out;
   }
   const bool wayland = IsDriver("wayland");
-  SDL_Window* window = OpenOnDriver(width, height, maxScale, format, x11, error);
-  if (window != nullptr) return window;
+  if (OpenOnDriver(width, height, maxScale, out, error)) return out;
   // A Wayland session that cannot show our window (no GL there) may still
   // have XWayland, where a software surface needs nothing more.
-  if (choice.explicitDriver || !wayland || choice.display == nullptr) return nullptr;
+  if (choice.explicitDriver || !wayland || choice.display == nullptr) return out;
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
-  return OpenOnDriver(width, height, maxScale, format, x11, error);
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return out;
+  OpenOnDriver(width, height, maxScale, out, error);
+  return out;
 }

@@ -5,17 +5,23 @@
 #include <memory>
 #include <string>
 
-#include "app/x11_present.h"
+#include "app/presenter.h"
 #include "assets/surface.h"
 
 struct SDL_Window;
 
+struct GameWindow {
+  SDL_Window* window = nullptr;  // null when it could not be opened
+  PixelFormat format;            // the window's pixel layout, which the canvas shares
+  // X11 shared memory where the server has it (app/x11_present.*),
+  // otherwise SDL's window surface (app/sdl_present.*).
+  std::unique_ptr<WindowPresent> present;
+};
+
 // Starts SDL's video part on the window system the environment names and
 // opens the hidden, centred window of width x height logical units, enlarged
-// by the desktop's whole scale factor (at most maxScale). Null and a
-// one-line reason when there is no window system or the window cannot show
-// pictures. format is the window's pixel layout, which the canvas shares.
-// x11 is set where the window presents through X11's shared memory rather
-// than SDL's window surface. Called once, by SdlPlatform::Create.
-SDL_Window* OpenGameWindow(int width, int height, int maxScale, PixelFormat& format,
-                           std::unique_ptr<X11Present>& x11, std::string& error);
+// by the desktop's whole scale factor (at most maxScale), and chooses how
+// pictures reach it. No window and a one-line reason when there is no window
+// system or the window cannot show pictures. Called once, by
+// SdlPlatform::Create.
+GameWindow OpenGameWindow(int width, int height, int maxScale, std::string& error);

@@ -7,44 +7,254 @@
 #include <X11/extensions/XShm.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
-bool attachFailed = false;
-int NoteAttachFailure(Display*, XErrorEvent*) {
-  attachFailed = true;
-  return 0;
-}
 
-class ShmPresent : public X11Present {
+// A window image in a segment shared with the server, attached read-only:
+// the server only ever reads it, so it can never write where it should not.
+struct Segment {
+  XImage* image = nullptr;
+  XShmSegmentInfo info{0, -1, nullptr, True};
+  bool attached = false;  // the attach was sent
+  bool removed = false;   // marked to go when both sides let go
+};
+
+class ShmPresent;
+// Error handlers are the process's: the one present open, and the handler
+// that was there before, which gets every error that is not ours.
+ShmPresent* live = nullptr;
+XErrorHandler previousHandler = nullptr;
+int OnXError(Display* display, XErrorEvent* error);
+
+// Two segments drawn in turn: while the server may still read the one sent
+// last (a frame behind), the next picture goes into the other, so the server
+// never copies rows of two frames. No completion event is asked for, which
+// would wake the game a second time each frame.
+class ShmPresent : public WindowPresent {
  public:
-  ShmPresent() = default;
+  ShmPresent(SDL_Window* window, Display* display, ::Window xwindow, Visual* visual, int depth,
+             int opcode)
+      : sdlWindow_(window),
+        display_(display),
+        window_(xwindow),
+        visual_(visual),
+        depth_(depth),
+        opcode_(opcode) {
+    live = this;
+    previousHandler = XSetErrorHandler(OnXError);
+    gc_ = XCreateGC(display, xwindow, 0, nullptr);
+    failed = gc_ == nullptr;
+  }
   ShmPresent(const ShmPresent&) = delete;
   ShmPresent& operator=(const ShmPresent&) = delete;
   ~ShmPresent() override;
-  const WindowPixels* Pixels(int width, int height, bool& fresh) override;
-  void Send(const WindowRect& r) override;
-  void Free();
 
-  Display* display = nullptr;
-  ::Window window = 0;
-  Visual* visual = nullptr;
-  int depth = 0;
-  GC gc = nullptr;
-  XImage* image = nullptr;
-  XShmSegmentInfo shm{};
-  WindowPixels pixels;
+  bool Begin(Frame& f) override;
+  bool Send(const WindowRect& r) override;
+  bool CanFallBack() const override { return true; }
+
+  // Both segments at the window's size, black, attached and checked.
+  bool Make(int width, int height);
+  // Whether an X error is one of ours: a shared-memory request's, or one of
+  // the requests that check an attach.
+  bool Ours(const Display* display, const XErrorEvent& e) const {
+    return display == display_ &&
+           (e.request_code == opcode_ || (e.serial >= checkFirst_ && e.serial <= checkLast_));
+  }
+  bool failed = false;  // for good: a segment or a request failed
+
+ private:
+  void Free();
+  bool Check();
+  void CatchUp(const WindowRect& r);
+
+  SDL_Window* sdlWindow_;
+  Display* display_;
+  ::Window window_;
+  Visual* visual_;
+  int depth_;
+  int opcode_;  // MIT-SHM's major opcode
+  GC gc_ = nullptr;
+  Segment segments_[2];
+  int width_ = 0, height_ = 0;  // the window's, when the segments were made
+  int next_ = 0;                // the segment drawn next
+  WindowRect behind_;           // what that one lacks: the rectangle the other sent last
+  bool fresh_ = false;
+  unsigned long checkFirst_ = 1, checkLast_ = 0;  // serials of an attach's check
 };
+
+int OnXError(Display* display, XErrorEvent* error) {
+  if (live != nullptr && live->Ours(display, *error)) {
+    live->failed = true;
+    return 0;
+  }
+  return previousHandler != nullptr ? previousHandler(display, error) : 0;
+}
+
+// Pixel values the server reads back from an attached segment: another
+// program's segment holds these two in its first pixels by chance only.
+uint32_t Mark() {
+  static uint32_t state = 0x9E3779B9u ^ static_cast<uint32_t>(getpid());
+  state = state * 1664525u + 1013904223u;
+  return state >> 8;
+}
+
+ShmPresent::~ShmPresent() {
+  Free();
+  if (gc_ != nullptr) XFreeGC(display_, gc_);
+  // The answers to what was ours (a detach of a refused segment) still come
+  // to us, not to whoever handles errors next.
+  XSync(display_, False);
+  live = nullptr;
+  const XErrorHandler current = XSetErrorHandler(previousHandler);
+  if (current != OnXError) XSetErrorHandler(current);  // set by someone since: theirs stays
+}
+
+void ShmPresent::Free() {
+  for (Segment& s : segments_) {
+    if (s.attached) XShmDetach(display_, &s.info);
+    if (s.info.shmid >= 0 && !s.removed) shmctl(s.info.shmid, IPC_RMID, nullptr);
+    if (s.info.shmaddr != nullptr) shmdt(s.info.shmaddr);
+    if (s.image != nullptr) XDestroyImage(s.image);  // the record only, not the shared memory
+    s = Segment{};
+  }
+  width_ = height_ = 0;
+}
+
+bool ShmPresent::Make(int width, int height) {
+  Free();
+  if (failed) return false;
+  // At least two pixels across: the check reads two back.
+  const unsigned w = static_cast<unsigned>(std::max(width, 2)),
+                 h = static_cast<unsigned>(std::max(height, 1));
+  for (Segment& s : segments_) {
+    s.image = XShmCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr,
+                              &s.info, w, h);
+    if (s.image == nullptr || s.image->bits_per_pixel != 32) return false;
+    const size_t bytes = static_cast<size_t>(s.image->bytes_per_line) * h;
+    s.info.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (s.info.shmid < 0) return false;
+    void* at = shmat(s.info.shmid, nullptr, 0);
+    if (at == reinterpret_cast<void*>(-1)) return false;
+    s.info.shmaddr = s.image->data = static_cast<char*>(at);
+    s.info.readOnly = True;
+    std::memset(at, 0, bytes);
+    XShmAttach(display_, &s.info);
+    s.attached = true;
+  }
+  const bool checked = Check();
+  for (Segment& s : segments_) {
+    shmctl(s.info.shmid, IPC_RMID, nullptr);  // attached on both sides now, or never
+    s.removed = true;
+  }
+  if (!checked || failed) return false;
+  width_ = width;
+  height_ = height;
+  next_ = 0;
+  behind_ = {};
+  fresh_ = true;
+  return true;
+}
+
+// Whether the server attached the very segments we write: each one's first
+// two pixels, marked here, put into a pixmap by the server and read back.
+// A server in another IPC namespace attaches whatever has the same id
+// there, or nothing; the read back is the one wait at each new size.
+bool ShmPresent::Check() {
+  uint32_t marks[2][2];
+  checkFirst_ = NextRequest(display_);
+  checkLast_ = ~0ul;
+  const Pixmap pixmap = XCreatePixmap(display_, window_, 2, 2, static_cast<unsigned>(depth_));
+  for (int i = 0; i < 2; ++i) {
+    uint32_t* pixels = reinterpret_cast<uint32_t*>(segments_[i].image->data);
+    for (int j = 0; j < 2; ++j) pixels[j] = marks[i][j] = Mark();
+    XShmPutImage(display_, pixmap, gc_, segments_[i].image, 0, 0, 0, i, 2, 1, False);
+  }
+  XImage* back = XGetImage(display_, pixmap, 0, 0, 2, 2, AllPlanes, ZPixmap);
+  XFreePixmap(display_, pixmap);
+  checkLast_ = NextRequest(display_) - 1;
+  const unsigned long mask = depth_ >= 32 ? ~0ul : (1ul << depth_) - 1;
+  bool same = back != nullptr;
+  for (int i = 0; i < 2; ++i) {
+    for (int j = 0; j < 2; ++j) {
+      same = same && XGetPixel(back, j, i) == (marks[i][j] & mask);
+      reinterpret_cast<uint32_t*>(segments_[i].image->data)[j] = 0;
+    }
+  }
+  if (back != nullptr) XDestroyImage(back);
+  return same;
+}
+
+bool ShmPresent::Begin(Frame& f) {
+  if (failed) return false;
+  int w = 0, h = 0;
+  SDL_GetWindowSize(sdlWindow_, &w, &h);
+  if ((w != width_ || h != height_) && !Make(w, h)) {
+    failed = true;
+    return false;
+  }
+  const XImage* image = segments_[next_].image;
+  f.pixels = {reinterpret_cast<uint8_t*>(image->data), image->bytes_per_line, 4};
+  f.width = f.windowWidth = w;
+  f.height = h;
+  f.fresh = fresh_;
+  fresh_ = false;
+  return true;
+}
+
+// Brings the segment about to be sent up to date outside r, which was just
+// drawn: the rectangle the other one sent last, copied from it. So each
+// segment holds the whole picture as of its last send, as one image would.
+void ShmPresent::CatchUp(const WindowRect& r) {
+  const WindowRect& b = behind_;
+  const XImage* from = segments_[next_ ^ 1].image;
+  char* to = segments_[next_].image->data;
+  const size_t pitch = static_cast<size_t>(from->bytes_per_line);
+  for (int y = b.y; y < b.y + b.h; ++y) {
+    auto copy = [&](int x0, int x1) {
+      if (x1 > x0) {
+        std::memcpy(to + y * pitch + static_cast<size_t>(x0) * 4,
+                    from->data + y * pitch + static_cast<size_t>(x0) * 4,
+                    static_cast<size_t>(x1 - x0) * 4);
+      }
+    };
+    if (y >= r.y && y < r.y + r.h) {
+      copy(b.x, std::min(b.x + b.w, r.x));
+      copy(std::max(b.x, r.x + r.w), b.x + b.w);
+    } else {
+      copy(b.x, b.x + b.w);
+    }
+  }
+}
+
+bool ShmPresent::Send(const WindowRect& r) {
+  if (failed) return false;
+  if (r.w <= 0 || r.h <= 0) return true;
+  CatchUp(r);
+  XShmPutImage(display_, window_, gc_, segments_[next_].image, r.x, r.y, r.x, r.y,
+               static_cast<unsigned>(r.w), static_cast<unsigned>(r.h), False);
+  XFlush(display_);
+  behind_ = r;
+  next_ ^= 1;
+  return true;
+}
 
 }  // namespace
 
-std::unique_ptr<X11Present> X11Present::Create(SDL_Window* window, PixelFormat& format) {
+std::unique_ptr<WindowPresent> OpenX11Present(SDL_Window* window, PixelFormat& format) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
   Display* display = info.info.x11.display;
-  if (!XShmQueryExtension(display)) return nullptr;
+  int opcode = 0, firstEvent = 0, firstError = 0;
+  if (live != nullptr || !XQueryExtension(display, "MIT-SHM", &opcode, &firstEvent, &firstError) ||
+      !XShmQueryExtension(display)) {
+    return nullptr;
+  }
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(display, info.info.x11.window, &attributes)) return nullptr;
   Visual* v = attributes.visual;
@@ -57,80 +267,11 @@ std::unique_ptr<X11Present> X11Present::Create(SDL_Window* window, PixelFormat& 
       !eightBits(v->blue_mask)) {
     return nullptr;
   }
-  auto present = std::make_unique<ShmPresent>();
-  present->display = display;
-  present->window = info.info.x11.window;
-  present->visual = v;
-  present->depth = attributes.depth;
-  present->gc = XCreateGC(display, present->window, 0, nullptr);
-  if (present->gc == nullptr) return nullptr;
-  bool fresh = false;
-  if (present->Pixels(attributes.width, attributes.height, fresh) == nullptr) return nullptr;
-  if (present->image->bits_per_pixel != 32) return nullptr;
-  present->Free();  // the first present places the canvas afresh
+  auto present = std::make_unique<ShmPresent>(window, display, info.info.x11.window, v,
+                                              attributes.depth, opcode);
+  int w = 0, h = 0;
+  SDL_GetWindowSize(window, &w, &h);
+  if (!present->Make(w, h)) return nullptr;
   format = PixelFormat::FromMasks(v->red_mask, v->green_mask, v->blue_mask);
   return present;
-}
-
-ShmPresent::~ShmPresent() {
-  Free();
-  if (gc != nullptr) XFreeGC(display, gc);
-}
-
-void ShmPresent::Free() {
-  if (image == nullptr) return;
-  XShmDetach(display, &shm);
-  XDestroyImage(image);  // frees the image record, not the shared memory
-  shmdt(shm.shmaddr);
-  image = nullptr;
-  pixels = {};
-}
-
-const WindowPixels* ShmPresent::Pixels(int width, int height, bool& fresh) {
-  fresh = false;
-  if (image != nullptr && image->width == width && image->height == height) {
-    return &pixels;
-  }
-  Free();
-  fresh = true;
-  XImage* made = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
-                                 &shm, static_cast<unsigned>(width), static_cast<unsigned>(height));
-  if (made == nullptr) return nullptr;
-  const size_t bytes = static_cast<size_t>(made->bytes_per_line) * static_cast<size_t>(height);
-  shm.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-  if (shm.shmid < 0) {
-    XDestroyImage(made);
-    return nullptr;
-  }
-  shm.shmaddr = made->data = static_cast<char*>(shmat(shm.shmid, nullptr, 0));
-  shm.readOnly = False;
-  if (shm.shmaddr == reinterpret_cast<char*>(-1)) {
-    shmctl(shm.shmid, IPC_RMID, nullptr);
-    XDestroyImage(made);
-    return nullptr;
-  }
-  // A server elsewhere on the network cannot attach: the one wait here, at
-  // each new size, tells.
-  attachFailed = false;
-  XErrorHandler previous = XSetErrorHandler(NoteAttachFailure);
-  XShmAttach(display, &shm);
-  XSync(display, False);
-  XSetErrorHandler(previous);
-  shmctl(shm.shmid, IPC_RMID, nullptr);  // goes when both sides let go
-  if (attachFailed) {
-    shmdt(shm.shmaddr);
-    XDestroyImage(made);
-    return nullptr;
-  }
-  std::memset(made->data, 0, bytes);
-  image = made;
-  pixels = {reinterpret_cast<uint8_t*>(image->data), image->bytes_per_line, 4};
-  return &pixels;
-}
-
-void ShmPresent::Send(const WindowRect& r) {
-  if (image == nullptr || r.w <= 0 || r.h <= 0) return;
-  XShmPutImage(display, window, gc, image, r.x, r.y, r.x, r.y, static_cast<unsigned>(r.w),
-               static_cast<unsigned>(r.h), False);
-  XFlush(display);
 }

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <tuple>
@@ -374,4 +375,53 @@ TEST(Presenter, PlacesTheCanvasWholeAtTheLargestScaleThatFitsAndCopiesOnlyThere)
   r = DrawRows(canvas, 2, 4, at, {reinterpret_cast<uint8_t*>(small.data()), 3 * 4, 4}, nullptr,
                nullptr);
   EXPECT_EQ(r.h, 0);
+
+  // Partial presents against a full redraw, with bars on every side (above
+  // and below taller than a canvas pixel) at scales 2 and 3, copied straight
+  // and through a converter: any rows drawn over an older picture, and only
+  // the rectangle returned sent to what the window shows, show exactly what
+  // drawing the whole new canvas shows.
+  struct Identity : PixelConverter {
+    void Convert(const uint32_t* from, int count, uint8_t* to) override {
+      std::copy_n(from, count, reinterpret_cast<uint32_t*>(to));
+    }
+  } identity;
+  std::vector<uint32_t> wideRow(4 * 3);
+  Surface older(4, 3, 0);
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 4; ++x) older.SetPixel(x, y, static_cast<uint32_t>(10 * y + x + 1));
+  }
+  for (auto [w, h, scale] : {std::tuple{11, 11, 2}, std::tuple{14, 16, 3}}) {
+    at = Placement::Fit(4, 3, w, h, 8);
+    ASSERT_EQ(at.scale, scale);
+    ASSERT_TRUE(at.x > 0 && at.y >= scale && w - at.x - 4 * scale > 0 &&
+                h - at.y - 3 * scale >= scale)
+        << w << "x" << h;
+    for (PixelConverter* convert :
+         {static_cast<PixelConverter*>(nullptr), static_cast<PixelConverter*>(&identity)}) {
+      auto draw = [&](const Surface& from, int first, int end, std::vector<uint32_t>& to) {
+        return DrawRows(from, first, end, at, {reinterpret_cast<uint8_t*>(to.data()), w * 4, 4},
+                        convert, wideRow.data());
+      };
+      for (int first = 0; first < 3; ++first) {
+        for (int end = first + 1; end <= 3; ++end) {
+          Surface newer(older);
+          for (int y = first; y < end; ++y) {
+            for (int x = 0; x < 4; ++x) newer.SetPixel(x, y, older.Pixel(x, y) + 100);
+          }
+          std::vector<uint32_t> drawn(static_cast<size_t>(w * h), kUntouched), full(drawn);
+          draw(older, 0, 3, drawn);
+          std::vector<uint32_t> shown(drawn);
+          r = draw(newer, first, end, drawn);
+          for (int y = r.y; y < r.y + r.h; ++y) {
+            std::copy_n(&drawn[static_cast<size_t>(y * w + r.x)], r.w,
+                        &shown[static_cast<size_t>(y * w + r.x)]);
+          }
+          draw(newer, 0, 3, full);
+          EXPECT_EQ(shown, full) << w << "x" << h << ", rows " << first << ".." << end
+                                 << (convert != nullptr ? ", converted" : "");
+        }
+      }
+    }
+  }
 }

@@ -2,15 +2,19 @@
 # The real game on the desktops players have: scaled 2 and 3 times (GDK_SCALE,
 # Xft.dpi), X screens of 30, 16 and 8 bits, and a Wayland compositor (weston
 # on its X11 backend, nested in the private Xvfb).
-# Usage: desktops_e2e.sh KESTRANE-EXECUTABLE PICTURE-FOLDER
+# Then shared memory missing (a server without MIT-SHM), attached elsewhere
+# and refused after start (SHM-FAULT-SHIM preloaded).
+# Usage: desktops_e2e.sh KESTRANE-EXECUTABLE PICTURE-FOLDER SHM-FAULT-SHIM
 # Exit code 77 means skipped: the tools this needs are not installed.
 set -uo pipefail
 
 game=$1
 pictures=$2
+shm_fault=${3:-}
 
 source "$(dirname "$0")/x_session.sh"
 require_tools Xvfb xdotool import convert compare xwininfo xprop weston python3 ipcs
+[ -f "$shm_fault" ] || skip "the shm_fault shim was not built (libx11-dev missing)"
 
 mkdir "$work/bin"
 cat >"$work/bin/xdg-open" <<EOF
@@ -91,6 +95,56 @@ elapsed_ms=$((($(date +%s%N) - started) / 1000000))
 [ "$code" -ne 0 ] || fail "8-bit screen: exit code 0 with no picture"
 [ "$(wc -l <"$work/game.log")" -eq 1 ] || fail "8-bit screen: not one line: $(cat "$work/game.log")"
 [ "$elapsed_ms" -lt 1000 ] || fail "8-bit screen: took $elapsed_ms ms to give up"
+
+# --- Shared memory missing or failing: SDL's window surface shows the game.
+# The title enlarged SCALE times from (X, Y) of the window, black all round.
+title_at() {  # SCALE X Y
+  kill -0 "$game_pid" 2>/dev/null || fail "the game ended: $(cat "$work/game.log")"
+  title_top "$1" "$work/expected.png"
+  import -window "$window" png:- 2>/dev/null >"$work/whole.png" &&
+    convert "$work/whole.png" -crop "$((400 * $1))x$((380 * $1))+$2+$3" +repage "$work/shot.png" &&
+    [ "$(differing "$work/shot.png" "$work/expected.png" 0)" = 0 ] &&
+    [ "$(convert "$work/whole.png" -fill black \
+      -draw "rectangle $2,$3 $(($2 + 400 * $1 - 1)),$(($3 + 400 * $1 - 1))" \
+      -format '%[fx:maxima]' info:)" = 0 ]
+}
+# The shared memory segments the game made.
+segments() { ipcs -m -p | awk -v pid="$game_pid" '$3 == pid {print $1}'; }
+start_xvfb 1400x1000x24 -extension MIT-SHM
+game_env=(SDL_AUDIODRIVER=dummy)
+start_game
+wait_for 5 title_at 1 0 0 || fail "a server without shared memory: the title is not shown"
+tap Escape
+expect_exit_0 "a server without shared memory: Escape on the title"
+# The segments the server attaches are not the game's (a server in another
+# IPC namespace): the game sees it at the attach and shows the title through
+# the window surface, never the other segments' pixels. (The shim comes
+# before the sanitizer's library, which the sanitizer build is told to allow.)
+start_xvfb 1400x1000x24
+shim_env=(LD_PRELOAD="$shm_fault" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
+game_env=(SDL_AUDIODRIVER=dummy "${shim_env[@]}" SHM_FAULT_FOREIGN=2)
+start_game
+wait_for 5 title_at 1 0 0 || fail "segments attached elsewhere: the title is not shown"
+tap Escape
+expect_exit_0 "segments attached elsewhere: Escape on the title"
+# Refused once the game runs on it, at the next size: the game goes on
+# through the window surface, and sizes after that work too.
+game_env=(SDL_AUDIODRIVER=dummy "${shim_env[@]}" SHM_FAULT_FILE="$work/no-shm")
+start_game
+xdotool windowmove "$window" 0 0
+wait_for 5 title_at 1 0 0 || fail "shared memory: the title is not shown"
+[ -n "$(segments)" ] || fail "shared memory: the game did not present through it"
+touch "$work/no-shm"
+for size_at in 1000x900+2+100+50 1237x857+2+218+28; do
+  IFS=+ read -r size scale x y <<<"$size_at"
+  xdotool windowsize "$window" "${size%x*}" "${size#*x}"
+  wait_for 5 title_at "$scale" "$x" "$y" ||
+    fail "shared memory refused, resized to $size: not the title at scale $scale from ($x, $y)"
+done
+no_segments() { [ -z "$(segments)" ]; }
+wait_for 3 no_segments || fail "shared memory refused: the game still holds segments"
+tap Escape
+expect_exit_0 "shared memory refused: Escape on the title"
 
 # --- Wayland: weston shows the game fullscreen on its output of 400 x 400
 # logical units, a window of the private Xvfb, at scale 1 and 2; the game
