@@ -27,10 +27,13 @@ packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w
 test_packages=(xvfb xdotool x11-utils imagemagick python3)
 
 # What a cached library was built with, as a checksum: the options given and
-# the compilers that built it. Computed only once the compilers are installed.
+# the compilers that built it. Computed only once the compilers are installed;
+# a compiler that cannot say its version fails the script.
 key() {
-  printf '%s' "$* $($host-gcc-posix --version | head -n 1) $($host-g++-posix --version | head -n 1)" |
-    cksum | cut -d' ' -f1
+  local cc cxx
+  cc=$($host-gcc-posix --version) || return 1
+  cxx=$($host-g++-posix --version) || return 1
+  printf '%s' "$* ${cc%%$'\n'*} ${cxx%%$'\n'*}" | cksum | cut -d' ' -f1
 }
 
 sdl_options=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_C_FLAGS_RELEASE=-O2 -DNDEBUG"
@@ -89,11 +92,13 @@ build_game() {
 }
 
 version=$(sed -n 's/^project(Kestrane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+[ -n "$version" ] || { say "no version in CMakeLists.txt"; exit 1; }
 
 # The zip and the installer from the installed folder, into build/windows/
-# release, whose path it prints. Both repeat byte for byte: every file gets
-# the time SOURCE_DATE_EPOCH (the last commit's unless set), and the zip is
-# written in a fixed order without extra fields.
+# release, whose path it puts in `release`: called as a plain command, so the
+# failure of any step ends the script. Both repeat byte for byte: every file
+# gets the time SOURCE_DATE_EPOCH (the last commit's unless set), and the zip
+# is written in a fixed order without extra fields.
 package() {
   local out=$root/build/windows/release stage=$root/build/windows/stage
   local name=kestrane-$version epoch
@@ -108,9 +113,11 @@ package() {
   write_file_lists "$stage/$name" >"$stage/files.nsh"
   makensis -V2 -DVERSION="$version" -DFILES="$stage/files.nsh" \
     -DOUTFILE="$out/$name-setup.exe" -DICON="$root/assets/icons/kestrane.ico" \
+    -DWIZARD="$root/assets/installer/wizard.bmp" -DHEADER="$root/assets/installer/header.bmp" \
     "$root/dist/windows/installer.nsi" >&2
+  [ -s "$out/$name-setup.exe" ] || { say "makensis wrote no installer"; exit 1; }
   touch -d "@$epoch" "$out"/*
-  echo "$out"
+  release=$out
 }
 
 # The installer's two lists of the files in folder $1: File lines to install
@@ -155,6 +162,6 @@ build_cached "$cache" libopenmpt libopenmpt "$openmpt_version" "$openmpt_key" op
 openmpt_prefix=$built_prefix
 [ "$mode" = --deps ] && exit 0
 build_game
-release=$(package)
+package
 [ "$mode" = --build ] && { echo "$release"; exit 0; }
 "$root/tests/e2e/windows_e2e.sh" "$release" "$version"
