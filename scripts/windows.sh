@@ -3,7 +3,8 @@
 #   scripts/windows.sh --build   build; the last line printed is the folder
 #                                with kestrane-<version>-win64.zip and
 #                                kestrane-<version>-setup.exe
-#   scripts/windows.sh --test    build, then run the release under Wine in a
+#   scripts/windows.sh --test    build a copy of the checkout in a folder with a
+#                                long path, then run it under Wine in a
 #                                private X server (tests/e2e/windows_e2e.sh)
 #   scripts/windows.sh --deps    build only SDL2 and libopenmpt into the cache
 # SDL2 and libopenmpt are compiled from Debian's source packages (the versions
@@ -84,7 +85,6 @@ make_wine_prefix() {
 
 # The build-time embedding tool runs under Wine, in the prefix above.
 build_game() {
-  make_wine_prefix
   cd "$root"
   cmake --preset windows -DKESTRANE_WIN_SDL2="$sdl_prefix" \
     -DKESTRANE_WIN_OPENMPT="$openmpt_prefix" >&2
@@ -161,7 +161,13 @@ sdl_prefix=$built_prefix
 build_cached "$cache" libopenmpt libopenmpt "$openmpt_version" "$openmpt_key" openmpt_build
 openmpt_prefix=$built_prefix
 [ "$mode" = --deps ] && exit 0
+if [ "$mode" = --test ]; then
+  # The test builds a copy of this checkout itself, in a folder with a long
+  # path, dated as this one.
+  SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)}
+  export SOURCE_DATE_EPOCH
+  exec "$root/tests/e2e/windows_e2e.sh" "$version"
+fi
 build_game
 package
-[ "$mode" = --build ] && { echo "$release"; exit 0; }
-"$root/tests/e2e/windows_e2e.sh" "$release" "$version"
+echo "$release"
