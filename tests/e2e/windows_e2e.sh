@@ -28,7 +28,7 @@ require_tools wine wineserver winepath Xvfb xdotool xwininfo import convert unzi
 # $work/$1.
 long_folder() {
   local path=$work/$1 part
-  for part in 1 2 3; do
+  for part in 1 2 3 4; do
     path="$path/a folder with a long name to go past the old path limit of Windows, part $part"
   done
   mkdir -p "$path" && echo "$path"
