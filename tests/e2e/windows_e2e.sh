@@ -24,19 +24,23 @@ require_tools wine wineserver winepath Xvfb xdotool xwininfo import convert unzi
   x86_64-w64-mingw32-objdump makensis tar
 : "${WINEPREFIX:?run through scripts/windows.sh --test}"
 
-# A folder path of more than 260 characters (Windows' old limit) under
-# $work/$1.
+# A folder under $1 whose path is over 260 characters long (Windows' old
+# limit) wherever $1 is.
 long_folder() {
-  local path=$work/$1 part
+  local path=$1 part
   for part in 1 2 3 4; do
     path="$path/a folder with a long name to go past the old path limit of Windows, part $part"
   done
   mkdir -p "$path" && echo "$path"
 }
 
-# --- The build, from a copy of this checkout in a long folder with spaces.
-copy=$(long_folder "Kestrane games") || fail "cannot make the long folder"
-[ "${#copy}" -gt 260 ] || fail "the build folder is only ${#copy} characters long"
+# --- The build, from a copy of this checkout in a long folder with spaces,
+# kept in build/ with its own build folder, so that a second run compiles
+# only what changed (the copy keeps the files' times).
+copy=$(long_folder "$root/build/windows-long/Kestrane games")/kestrane ||
+  fail "cannot make the long folder"
+mkdir -p "$copy"
+find "$copy" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
 tar -C "$root" --exclude=./build --exclude=./.git --exclude=node_modules -cf - . |
   tar -C "$copy" -xf - || fail "cannot copy the checkout"
 # A failing step of the packaging fails the build: makensis, for one.
@@ -46,6 +50,8 @@ chmod +x "$work/failing/makensis"
 if PATH="$work/failing:$PATH" "$copy/scripts/windows.sh" --build >"$work/failed.out" 2>"$work/failed.log"; then
   fail "scripts/windows.sh --build succeeded with a makensis that fails (it printed: $(cat "$work/failed.out"))"
 fi
+grep -q "stand-in that fails" "$work/failed.log" ||
+  fail "the build failed before it ran makensis: $(tail -n 20 "$work/failed.log")"
 "$copy/scripts/windows.sh" --build >"$work/build.out" 2>"$work/build.log" ||
   fail "the build in $copy failed: $(tail -n 20 "$work/build.log")"
 release=$(tail -n 1 "$work/build.out")
@@ -57,7 +63,7 @@ grep -aq 'requestedExecutionLevel level="asInvoker"' "$setup" ||
   fail "the installer asks for elevation: $(grep -ao 'requestedExecutionLevel level="[A-Za-z]*"' "$setup")"
 
 # The imports: Windows' own DLLs only, no C++ runtime, threads or SDL beside it.
-folder=$(long_folder "run-é ünï") || fail "cannot make the long folder"
+folder=$(long_folder "$work/run-é ünï") || fail "cannot make the long folder"
 unzip -q "$release/kestrane-$version-win64.zip" -d "$folder" || fail "cannot unpack the zip"
 game_dir="$folder/kestrane-$version"
 for f in kestrane.exe Kestrane.snd page/index.html LICENSE.txt README.txt; do
