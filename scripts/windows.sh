@@ -110,11 +110,17 @@ package() {
   find "$stage" -exec touch -h -d "@$epoch" {} +
   (cd "$stage" && find "$name" -type f | LC_ALL=C sort |
     TZ=UTC zip -q -X -D -9 "$out/$name-win64.zip" -@ >&2)
-  write_file_lists "$stage/$name" >"$stage/files.nsh"
-  makensis -V2 -DVERSION="$version" -DFILES="$stage/files.nsh" \
-    -DOUTFILE="$out/$name-setup.exe" -DICON="$root/assets/icons/kestrane.ico" \
-    -DWIZARD="$root/assets/installer/wizard.bmp" -DHEADER="$root/assets/installer/header.bmp" \
-    "$root/dist/windows/installer.nsi" >&2
+  # makensis crashes on a path of about 260 characters or more (a checkout in
+  # a deep folder), so it sees this checkout through a short link.
+  nsis_links=$(mktemp -d)
+  trap 'rm -rf "$nsis_links"' EXIT
+  local short=$nsis_links/root
+  ln -s "$root" "$short"
+  write_file_lists "$short/build/windows/stage/$name" >"$stage/files.nsh"
+  makensis -V2 -DVERSION="$version" -DFILES="$short/build/windows/stage/files.nsh" \
+    -DOUTFILE="$short/build/windows/release/$name-setup.exe" \
+    -DICON="$short/assets/icons/kestrane.ico" -DWIZARD="$short/assets/installer/wizard.bmp" \
+    -DHEADER="$short/assets/installer/header.bmp" "$short/dist/windows/installer.nsi" >&2
   [ -s "$out/$name-setup.exe" ] || { say "makensis wrote no installer"; exit 1; }
   touch -d "@$epoch" "$out"/*
   release=$out

@@ -203,15 +203,19 @@ start_menu=$(winepath -u 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs' 
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrane'
 rm -rf "$program_files"  # left by an earlier run that failed
 wine reg delete "$uninstall_key" /f >/dev/null 2>&1
-# The older version: this release's installer with one more file.
+# The older version: this release's installer with one more file, made as
+# scripts/windows.sh makes it, through a short link (makensis fails on long
+# paths).
+ln -s "$copy" "$work/k"
 echo "shipped by an older version only" >"$work/retired.txt"
-awk -v file="$work/retired.txt" '{ print }
+awk -v file="$work/retired.txt" -v stage="$work/k/build/windows/stage/" '
+  { sub(/File ".*\/build\/windows\/stage\//, "File \"" stage); print }
   $0 == "!macro KestraneFiles" { print "  SetOutPath \"$INSTDIR\""; print "  File \"" file "\"" }
   $0 == "!macro KestraneRemove" { print "  Delete \"$INSTDIR\\retired.txt\"" }' \
   "$copy/build/windows/stage/files.nsh" >"$work/old-files.nsh"
 makensis -V2 -DVERSION=0.9 -DFILES="$work/old-files.nsh" -DOUTFILE="$work/old-setup.exe" \
-  -DICON="$copy/assets/icons/kestrane.ico" -DWIZARD="$copy/assets/installer/wizard.bmp" \
-  -DHEADER="$copy/assets/installer/header.bmp" "$copy/dist/windows/installer.nsi" >&2 ||
+  -DICON="$work/k/assets/icons/kestrane.ico" -DWIZARD="$work/k/assets/installer/wizard.bmp" \
+  -DHEADER="$work/k/assets/installer/header.bmp" "$work/k/dist/windows/installer.nsi" >&2 ||
   fail "cannot make the older version's installer"
 wine "$work/old-setup.exe" /S /AllUsers >"$work/setup.log" 2>&1 ||
   fail "the older version's silent install failed: $(cat "$work/setup.log")"
