@@ -114,7 +114,7 @@ package() {
   # a deep folder), so it sees this checkout through a short link.
   nsis_links=$(mktemp -d)
   trap 'rm -rf "$nsis_links"' EXIT
-  local short=$nsis_links/root
+  local short="$nsis_links/the checkout"  # a space, as many folder names have
   ln -s "$root" "$short"
   write_file_lists "$short/build/windows/stage/$name" >"$stage/files.nsh"
   makensis -V2 -DVERSION="$version" -DFILES="$short/build/windows/stage/files.nsh" \
