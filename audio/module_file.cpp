@@ -60,6 +60,23 @@ bool IsCutShortMod(const std::vector<char>& b) {
 }
 
 #ifdef _WIN32
+// A path of MAX_PATH characters or more opens, where the system does not
+// allow long paths to every program, only in the long form (\\?\C:\... or
+// \\?\UNC\server\...), which Windows takes literally: so it is made full,
+// with backslashes, first. Shorter paths stay as they are.
+std::wstring LongForm(const std::wstring& path) {
+  if (path.size() < MAX_PATH || path.rfind(L"\\\\?\\", 0) == 0) return path;
+  const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return path;
+  std::wstring full(n, L'\0');
+  const DWORD got = ::GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+  if (got == 0 || got >= n) return path;
+  full.resize(got);
+  if (full.rfind(L"\\\\.\\", 0) == 0) return full;  // a device: taken literally already
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
 // The path is UTF-8; Windows' narrow open would take it in the ANSI code page
 // (and read in text mode), so a game in a folder named in another script
 // would have no music.
@@ -68,7 +85,8 @@ int OpenForReading(const char* path) {
   if (n <= 0) return -1;
   std::wstring wide(static_cast<size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), n);
-  return ::_wopen(wide.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  wide.resize(static_cast<size_t>(n - 1));  // without the terminator counted in n
+  return ::_wopen(LongForm(wide).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 }
 using FileStatus = struct _stat64;
 int StatusOf(int fd, FileStatus& st) { return ::_fstat64(fd, &st); }

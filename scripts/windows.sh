@@ -3,7 +3,8 @@
 #   scripts/windows.sh --build   build; the last line printed is the folder
 #                                with kestrane-<version>-win64.zip and
 #                                kestrane-<version>-setup.exe
-#   scripts/windows.sh --test    build, then run the release under Wine in a
+#   scripts/windows.sh --test    build a copy of the checkout in a folder with a
+#                                long path, then run it under Wine in a
 #                                private X server (tests/e2e/windows_e2e.sh)
 #   scripts/windows.sh --deps    build only SDL2 and libopenmpt into the cache
 # SDL2 and libopenmpt are compiled from Debian's source packages (the versions
@@ -27,10 +28,13 @@ packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w
 test_packages=(xvfb xdotool x11-utils imagemagick python3)
 
 # What a cached library was built with, as a checksum: the options given and
-# the compilers that built it. Computed only once the compilers are installed.
+# the compilers that built it. Computed only once the compilers are installed;
+# a compiler that cannot say its version fails the script.
 key() {
-  printf '%s' "$* $($host-gcc-posix --version | head -n 1) $($host-g++-posix --version | head -n 1)" |
-    cksum | cut -d' ' -f1
+  local cc cxx
+  cc=$($host-gcc-posix --version) || return 1
+  cxx=$($host-g++-posix --version) || return 1
+  printf '%s' "$* ${cc%%$'\n'*} ${cxx%%$'\n'*}" | cksum | cut -d' ' -f1
 }
 
 sdl_options=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_C_FLAGS_RELEASE=-O2 -DNDEBUG"
@@ -81,7 +85,6 @@ make_wine_prefix() {
 
 # The build-time embedding tool runs under Wine, in the prefix above.
 build_game() {
-  make_wine_prefix
   cd "$root"
   cmake --preset windows -DKESTRANE_WIN_SDL2="$sdl_prefix" \
     -DKESTRANE_WIN_OPENMPT="$openmpt_prefix" >&2
@@ -89,11 +92,13 @@ build_game() {
 }
 
 version=$(sed -n 's/^project(Kestrane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+[ -n "$version" ] || { say "no version in CMakeLists.txt"; exit 1; }
 
 # The zip and the installer from the installed folder, into build/windows/
-# release, whose path it prints. Both repeat byte for byte: every file gets
-# the time SOURCE_DATE_EPOCH (the last commit's unless set), and the zip is
-# written in a fixed order without extra fields.
+# release, whose path it puts in `release`: called as a plain command, so the
+# failure of any step ends the script. Both repeat byte for byte: every file
+# gets the time SOURCE_DATE_EPOCH (the last commit's unless set), and the zip
+# is written in a fixed order without extra fields.
 package() {
   local out=$root/build/windows/release stage=$root/build/windows/stage
   local name=kestrane-$version epoch
@@ -105,12 +110,20 @@ package() {
   find "$stage" -exec touch -h -d "@$epoch" {} +
   (cd "$stage" && find "$name" -type f | LC_ALL=C sort |
     TZ=UTC zip -q -X -D -9 "$out/$name-win64.zip" -@ >&2)
-  write_file_lists "$stage/$name" >"$stage/files.nsh"
-  makensis -V2 -DVERSION="$version" -DFILES="$stage/files.nsh" \
-    -DOUTFILE="$out/$name-setup.exe" -DICON="$root/assets/icons/kestrane.ico" \
-    "$root/dist/windows/installer.nsi" >&2
+  # makensis crashes on a path of about 260 characters or more (a checkout in
+  # a deep folder), so it sees this checkout through a short link.
+  nsis_links=$(mktemp -d)
+  trap 'rm -rf "$nsis_links"' EXIT
+  local short="$nsis_links/the checkout"  # a space, as many folder names have
+  ln -s "$root" "$short"
+  write_file_lists "$short/build/windows/stage/$name" >"$stage/files.nsh"
+  makensis -V2 -DVERSION="$version" -DFILES="$short/build/windows/stage/files.nsh" \
+    -DOUTFILE="$short/build/windows/release/$name-setup.exe" \
+    -DICON="$short/assets/icons/kestrane.ico" -DWIZARD="$short/assets/installer/wizard.bmp" \
+    -DHEADER="$short/assets/installer/header.bmp" "$short/dist/windows/installer.nsi" >&2
+  [ -s "$out/$name-setup.exe" ] || { say "makensis wrote no installer"; exit 1; }
   touch -d "@$epoch" "$out"/*
-  echo "$out"
+  release=$out
 }
 
 # The installer's two lists of the files in folder $1: File lines to install
@@ -154,7 +167,13 @@ sdl_prefix=$built_prefix
 build_cached "$cache" libopenmpt libopenmpt "$openmpt_version" "$openmpt_key" openmpt_build
 openmpt_prefix=$built_prefix
 [ "$mode" = --deps ] && exit 0
+if [ "$mode" = --test ]; then
+  # The test builds a copy of this checkout itself, in a folder with a long
+  # path, dated as this one.
+  SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)}
+  export SOURCE_DATE_EPOCH
+  exec "$root/tests/e2e/windows_e2e.sh" "$version"
+fi
 build_game
-release=$(package)
-[ "$mode" = --build ] && { echo "$release"; exit 0; }
-"$root/tests/e2e/windows_e2e.sh" "$release" "$version"
+package
+echo "$release"

@@ -1,27 +1,69 @@
 #!/usr/bin/env bash
-# The Windows release under Wine on a private X server. From the zip, unpacked
-# into a folder whose name is not ASCII: the program imports only Windows' own
+# The Windows release, built and run from a folder whose path has a space and
+# is over 260 characters long, under Wine on a private X server. A stand-in
+# makensis that fails makes the build fail. From the zip, unpacked into a
+# long folder whose name is not ASCII: the program imports only Windows' own
 # DLLs; the title shows, Space starts play, an arrow moves the ship, Escape
 # goes back and Escape again exits 0; the music heard on the title, recorded
-# through SDL's disk audio device, is not silence. Then the installer
-# installs silently, the installed game shows its title, and the uninstaller
+# through SDL's disk audio device, is not silence. Then the installer, which
+# asks for no elevation, installs silently over an older version that
+# shipped one more file and leaves none of it; the installed game, at 192
+# dpi, opens 800 x 800 with its title sharp at scale 2; and the uninstaller
 # removes everything the installer put there.
-# Usage: windows_e2e.sh RELEASE-FOLDER VERSION   (run by scripts/windows.sh
-# --test, which sets WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES)
+# Usage: windows_e2e.sh VERSION   (run by scripts/windows.sh --test, which
+# builds the libraries and sets WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES and
+# SOURCE_DATE_EPOCH)
 set -uo pipefail
 
-release=$1
-version=$2
-data=$(cd "$(dirname "$0")/../../assets/data" && pwd)
+version=$1
+root=$(cd "$(dirname "$0")/../.." && pwd)
+data=$root/assets/data
 
 source "$(dirname "$0")/x_session.sh"
 require_tools wine wineserver winepath Xvfb xdotool xwininfo import convert unzip python3 \
-  x86_64-w64-mingw32-objdump
+  x86_64-w64-mingw32-objdump makensis tar
 : "${WINEPREFIX:?run through scripts/windows.sh --test}"
 
+# A folder under $1 whose path is over 260 characters long (Windows' old
+# limit) wherever $1 is.
+long_folder() {
+  local path=$1 part
+  for part in 1 2 3 4; do
+    path="$path/a folder with a long name to go past the old path limit of Windows, part $part"
+  done
+  mkdir -p "$path" && echo "$path"
+}
+
+# --- The build, from a copy of this checkout in a long folder with spaces,
+# kept in build/ with its own build folder, so that a second run compiles
+# only what changed (the copy keeps the files' times).
+copy=$(long_folder "$root/build/windows-long/Kestrane games")/kestrane ||
+  fail "cannot make the long folder"
+mkdir -p "$copy"
+find "$copy" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
+tar -C "$root" --exclude=./build --exclude=./.git --exclude=node_modules -cf - . |
+  tar -C "$copy" -xf - || fail "cannot copy the checkout"
+# A failing step of the packaging fails the build: makensis, for one.
+mkdir -p "$work/failing"
+printf '#!/bin/sh\necho "makensis: stand-in that fails" >&2\nexit 1\n' >"$work/failing/makensis"
+chmod +x "$work/failing/makensis"
+if PATH="$work/failing:$PATH" "$copy/scripts/windows.sh" --build >"$work/failed.out" 2>"$work/failed.log"; then
+  fail "scripts/windows.sh --build succeeded with a makensis that fails (it printed: $(cat "$work/failed.out"))"
+fi
+grep -q "stand-in that fails" "$work/failed.log" ||
+  fail "the build failed before it ran makensis: $(tail -n 20 "$work/failed.log")"
+"$copy/scripts/windows.sh" --build >"$work/build.out" 2>"$work/build.log" ||
+  fail "the build in $copy failed: $(tail -n 20 "$work/build.log")"
+release=$(tail -n 1 "$work/build.out")
+[ "$release" = "$copy/build/windows/release" ] || fail "the build printed $release, not its release folder"
+setup=$release/kestrane-$version-setup.exe
+[ -s "$setup" ] || fail "the build made no installer"
+# For one user the installer asks for no elevation: it runs as its invoker.
+grep -aq 'requestedExecutionLevel level="asInvoker"' "$setup" ||
+  fail "the installer asks for elevation: $(grep -ao 'requestedExecutionLevel level="[A-Za-z]*"' "$setup")"
+
 # The imports: Windows' own DLLs only, no C++ runtime, threads or SDL beside it.
-folder="$work/run-é ünï"
-mkdir -p "$folder"
+folder=$(long_folder "$work/run-é ünï") || fail "cannot make the long folder"
 unzip -q "$release/kestrane-$version-win64.zip" -d "$folder" || fail "cannot unpack the zip"
 game_dir="$folder/kestrane-$version"
 for f in kestrane.exe Kestrane.snd page/index.html LICENSE.txt README.txt; do
@@ -32,34 +74,44 @@ for dll in $(x86_64-w64-mingw32-objdump -p "$game_dir/kestrane.exe" | awk '/DLL 
   [[ "$system_dlls" == *" ${dll%.dll} "* ]] || fail "kestrane.exe imports $dll, not a Windows DLL"
 done
 
-start_xvfb
+# Room for the window at scale 2.
+start_xvfb 1024x1024x24
 # Without a repeating key a slow step of the test cannot turn one Escape
 # into two.
 python3 -c 'import ctypes; x = ctypes.CDLL("libX11.so.6"); x.XOpenDisplay.restype = ctypes.c_void_p
 d = ctypes.c_void_p(x.XOpenDisplay(None)); x.XAutoRepeatOff(d); x.XCloseDisplay(d)' ||
   fail "cannot turn the key repeat off"
+# The screen's DPI, which Wine reads from the prefix's registry as each
+# program starts: 96 unless a run of this test sets it, and 96 again
+# however the test ends.
+dpi_key='HKCU\Control Panel\Desktop'
+normal_dpi() { wine reg delete "$dpi_key" /v LogPixels /f >/dev/null 2>&1; }
 # One Wine server for this display, ended with the test.
+normal_dpi
 wineserver -k 2>/dev/null
-trap 'wineserver -k 2>/dev/null; cleanup' EXIT
+trap 'normal_dpi; wineserver -k 2>/dev/null; cleanup' EXIT
 
 # Wine draws no frame around a window when no window manager runs, so the
-# game's 400 x 400 client area is the X window's bottom-right corner whatever
-# border it keeps; the screenshot of that area as raw RGB.
+# game's client area (side x side pixels: 400 at scale 1) is the X window's
+# bottom-right corner whatever border it keeps; the screenshot of that area
+# as raw RGB.
+side=400
 client_rgb() {
   local size w h
   size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
   read -r w h <<<"$size"
   timeout 5 import -window "$window" -depth 8 rgb:- 2>/dev/null |
-    convert -size "${w}x${h}" -depth 8 rgb:- -crop "400x400+$(((w - 400) / 2))+$((h - 400 - (w - 400) / 2))" \
-      +repage rgb:-
+    convert -size "${w}x${h}" -depth 8 rgb:- \
+      -crop "${side}x${side}+$(((w - side) / 2))+$((h - side - (w - side) / 2))" +repage rgb:-
 }
 picture_rect() { convert "$data/$1" -crop "$2" +repage -depth 8 rgb:- | md5sum; }
 title_top=$(picture_rect picTitle.ppm 400x380+0+0)
 title_status_rows=$(picture_rect picTitle.ppm 400x20+0+0)
-client_rect() { client_rgb | convert -size 400x400 -depth 8 rgb:- -crop "$1" +repage rgb:- | md5sum; }
+client_rect() { client_rgb | convert -size "${side}x${side}" -depth 8 rgb:- -crop "$1" +repage rgb:- | md5sum; }
 # A game that ended while awaited is reported at once, with what it said.
 running() { kill -0 "$game_pid" 2>/dev/null || fail "the game ended: $(cat "$work/game.log")"; }
-title_shown() { running && [ "$(client_rect 400x380+0+0)" = "$title_top" ]; }
+# The title's still part: all of it but the banner's rows at the bottom.
+title_shown() { running && [ "$(client_rect "${side}x$((side * 19 / 20))+0+0")" = "$title_top" ]; }
 play_shown() { running && [ "$(client_rect 400x20+0+0)" != "$title_status_rows" ]; }
 
 # The column where the ship (any cell of sprPlayer, its mask below it) sits
@@ -144,27 +196,52 @@ peak = max((abs(s) for s in samples[:2 * 44100]), default=0)
 sys.exit(0 if peak > 0.05 else 1)
 PYTHON
 
-# --- The installer, silently, and what it leaves after uninstalling.
+# --- The installer, silently, over an older version; the installed game at
+# 192 dpi; what the uninstaller leaves.
 program_files=$(winepath -u 'C:\Program Files\Kestrane' 2>/dev/null)
 start_menu=$(winepath -u 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs' 2>/dev/null)
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrane'
 rm -rf "$program_files"  # left by an earlier run that failed
 wine reg delete "$uninstall_key" /f >/dev/null 2>&1
-wine "$release/kestrane-$version-setup.exe" /S /AllUsers >"$work/setup.log" 2>&1 ||
+# The older version: this release's installer with one more file, made as
+# scripts/windows.sh makes it, through a short link (makensis fails on long
+# paths).
+ln -s "$copy" "$work/k"
+echo "shipped by an older version only" >"$work/retired.txt"
+awk -v file="$work/retired.txt" -v stage="$work/k/build/windows/stage/" '
+  { sub(/File ".*\/build\/windows\/stage\//, "File \"" stage); print }
+  $0 == "!macro KestraneFiles" { print "  SetOutPath \"$INSTDIR\""; print "  File \"" file "\"" }
+  $0 == "!macro KestraneRemove" { print "  Delete \"$INSTDIR\\retired.txt\"" }' \
+  "$copy/build/windows/stage/files.nsh" >"$work/old-files.nsh"
+makensis -V2 -DVERSION=0.9 -DFILES="$work/old-files.nsh" -DOUTFILE="$work/old-setup.exe" \
+  -DICON="$work/k/assets/icons/kestrane.ico" -DWIZARD="$work/k/assets/installer/wizard.bmp" \
+  -DHEADER="$work/k/assets/installer/header.bmp" "$work/k/dist/windows/installer.nsi" >&2 ||
+  fail "cannot make the older version's installer"
+wine "$work/old-setup.exe" /S /AllUsers >"$work/setup.log" 2>&1 ||
+  fail "the older version's silent install failed: $(cat "$work/setup.log")"
+[ -f "$program_files/retired.txt" ] || fail "the older version installed no retired.txt"
+wine "$setup" /S /AllUsers >"$work/setup.log" 2>&1 ||
   fail "the silent install failed: $(cat "$work/setup.log")"
 for f in kestrane.exe Kestrane.snd page/index.html LICENSE.txt README.txt uninstall.exe; do
   [ -f "$program_files/$f" ] || fail "the installer put no $f in Program Files"
 done
+[ -e "$program_files/retired.txt" ] && fail "the update left the older version's retired.txt"
 [ -f "$start_menu/Kestrane.lnk" ] || fail "the installer made no Start-menu shortcut"
-wine reg query "$uninstall_key" /v UninstallString >/dev/null 2>&1 ||
-  fail "the installer registered no uninstaller"
+wine reg query "$uninstall_key" /v DisplayVersion 2>/dev/null | grep -q "REG_SZ *$version\b" ||
+  fail "the installer registered no uninstaller of version $version"
 
+# At 192 dpi the window is 800 x 800, every pixel of the game a 2 x 2 square.
+wine reg add "$dpi_key" /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1 || fail "cannot set 192 dpi"
+side=800
+title_top=$(convert "$data/picTitle.ppm" -crop 400x380+0+0 +repage -scale 200% -depth 8 rgb:- | md5sum)
 game="$program_files/kestrane.exe"
 game_env=(SDL_AUDIODRIVER=dummy)
 start_game
-wait_for 10 title_shown || fail "the installed game did not show its title"
+wait_for 10 title_shown ||
+  fail "at 192 dpi the installed game did not show its title at scale 2 (window $(xwininfo -id "$window" | awk '/Width:|Height:/ {printf "%s ", $2}'))"
 tap Escape
 expect_exit_0 "Escape on the installed game's title"
+normal_dpi
 
 wine "$program_files/uninstall.exe" /S >"$work/uninstall.log" 2>&1 ||
   fail "the silent uninstall failed: $(cat "$work/uninstall.log")"

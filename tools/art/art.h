@@ -39,6 +39,11 @@ Image MakeIcon(int size = 32);
 constexpr int kMaskableIconSize = 512;
 Image MakeMaskableIcon(int size);
 std::vector<uint8_t> IconCoverage(int size);
+// The Windows installer's pictures, at the sizes its wizard shows them: the
+// side of its finish page and the corner of the other pages' header.
+constexpr int kWizardW = 164, kWizardH = 314, kHeaderW = 150, kHeaderH = 57;
+Image MakeWizardPicture();
+Image MakeWizardHeader();
 
 // Draws the player's fighter: centre line x = cx, nose at y = top, `scale`
 // 1 for the 45-pixel sprite, `roll` in radians (positive dips the right wing).

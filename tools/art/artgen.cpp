@@ -1,8 +1,9 @@
-// Writes every picture of the game into DIR (assets/data) and, given ICONS
+// Writes every picture of the game into DIR (assets/data); given ICONS
 // (assets/icons), the desktop icons as kestrane-SIZE.png, those of 256 pixels
 // and less in kestrane.ico for the Windows build, and the browser build's
-// home-screen icon as kestrane-maskable-512.png.
-// Usage: artgen DIR [ICONS]
+// home-screen icon as kestrane-maskable-512.png; given INSTALLER
+// (assets/installer), the Windows installer's wizard.bmp and header.bmp.
+// Usage: artgen DIR [ICONS [INSTALLER]]
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -23,13 +24,13 @@ bool Write(const std::string& path, const std::string& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 && argc != 3) {
-    std::fprintf(stderr, "usage: artgen DIR [ICONS]\n");
+  if (argc < 2 || argc > 4) {
+    std::fprintf(stderr, "usage: artgen DIR [ICONS [INSTALLER]]\n");
     return 2;
   }
   for (const art::ArtFile& file : art::GenerateArt())
     if (!Write(std::string(argv[1]) + "/" + file.name, file.bytes)) return 1;
-  if (argc == 3) {
+  if (argc >= 3) {
     std::vector<art::IconPicture> icons;  // an icon file holds 256 pixels at most
     for (const int size : art::kIconSizes) {
       const std::string png = art::EncodePng(art::MakeIcon(size), art::IconCoverage(size));
@@ -43,6 +44,12 @@ int main(int argc, char** argv) {
         std::string(argv[2]) + "/kestrane-maskable-" + std::to_string(size) + ".png";
     const std::vector<uint8_t> opaque(static_cast<size_t>(size) * size, 255);
     if (!Write(path, art::EncodePng(art::MakeMaskableIcon(size), opaque))) return 1;
+  }
+  if (argc == 4) {
+    const std::string dir = argv[3];
+    if (!Write(dir + "/wizard.bmp", art::EncodeBmp(art::MakeWizardPicture())) ||
+        !Write(dir + "/header.bmp", art::EncodeBmp(art::MakeWizardHeader())))
+      return 1;
   }
   return 0;
 }

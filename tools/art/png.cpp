@@ -14,8 +14,8 @@ void PutChunk(std::string& out, const char* type, const std::string& data) {
   PutU32(out, static_cast<uint32_t>(data.size()));
   const std::string body = type + data;
   out += body;
-  PutU32(out, static_cast<uint32_t>(
-                  crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+  PutU32(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                                          static_cast<uInt>(body.size()))));
 }
 
 // Little-endian, as the icon file's fields are.
@@ -73,6 +73,37 @@ std::string EncodePng(const Image& image, const std::vector<uint8_t>& alpha) {
   PutChunk(out, "IHDR", header);
   PutChunk(out, "IDAT", packed);
   PutChunk(out, "IEND", "");
+  return out;
+}
+
+std::string EncodeBmp(const Image& image) {
+  const int w = image.Width(), h = image.Height();
+  const uint32_t row = static_cast<uint32_t>(w * 3 + 3) / 4 * 4;  // rows padded to 4 bytes
+  const uint32_t pixels = row * static_cast<uint32_t>(h);
+  std::string out = "BM";
+  PutLe(out, 14 + 40 + pixels, 4);
+  PutLe(out, 0, 4);  // reserved
+  PutLe(out, 14 + 40, 4);
+  PutLe(out, 40, 4);  // BITMAPINFOHEADER
+  PutLe(out, static_cast<uint32_t>(w), 4);
+  PutLe(out, static_cast<uint32_t>(h), 4);  // positive: bottom row first
+  PutLe(out, 1, 2);                         // planes
+  PutLe(out, 24, 2);                        // bits per pixel
+  PutLe(out, 0, 4);                         // not compressed
+  PutLe(out, pixels, 4);
+  PutLe(out, 2835, 4);  // 72 dpi, both ways
+  PutLe(out, 2835, 4);
+  PutLe(out, 0, 4);  // no palette
+  PutLe(out, 0, 4);
+  for (int y = h - 1; y >= 0; --y) {
+    std::string line;
+    for (int x = 0; x < w; ++x) {
+      const Rgb c = image.Get(x, y);
+      line += {static_cast<char>(c.b), static_cast<char>(c.g), static_cast<char>(c.r)};
+    }
+    line.resize(row, '\0');
+    out += line;
+  }
   return out;
 }
 

@@ -1,5 +1,5 @@
-// PNG encoding for the desktop icons, the only pictures that leave the game
-// as files other programs read.
+// The pictures that leave the game as files other programs read: PNG for the
+// desktop icons, BMP for the Windows installer.
 #pragma once
 
 #include <cstdint>
@@ -21,5 +21,9 @@ struct IconPicture {
 // Called by artgen once the icons are made: the Windows icon file holding
 // them all, each as its PNG (which Windows reads since Vista).
 std::string EncodeIco(const std::vector<IconPicture>& pictures);
+
+// Called by artgen for the installer's pictures: a 24-bit BMP, the one
+// format its wizard shows.
+std::string EncodeBmp(const Image& image);
 
 }  // namespace art

@@ -121,6 +121,41 @@ void Glow(Image& img, int x, int y, Rgb add, double k) {
   img.Set(x, y, {ch(c.r, add.r), ch(c.g, add.g), ch(c.b, add.b)});
 }
 
+// The game's name in bevelled gold letters, `pix` pixels to a glyph pixel,
+// centred on the picture `top` rows down, with a dark rim and a shadow.
+void PaintName(Image& img, int top, int pix) {
+  constexpr std::string_view kName = "KESTRANE";
+  const int advance = 6 * pix, width = static_cast<int>(kName.size()) * advance - pix;
+  const int x0 = (img.Width() - width) / 2;
+  const int drop = std::max(1, (3 * pix + 2) / 5);  // 3 at the title's 5
+  Sprite name(img.Width(), top + kGlyphH * pix + drop + 2);
+  const Ramp gold{{{120, 50, 10}, {190, 100, 20}, {240, 160, 40}, {255, 210, 90}, {255, 244, 190}}};
+  for (size_t i = 0; i < kName.size(); ++i) {
+    const Glyph& g = GlyphFor(kName[i]);
+    for (int gy = 0; gy < kGlyphH; ++gy)
+      for (int gx = 0; gx < kGlyphW; ++gx) {
+        if (!GlyphPixel(g, gx, gy)) continue;
+        for (int y = 0; y < pix; ++y)
+          for (int x = 0; x < pix; ++x) {
+            double t = 0.85 - (gy * pix + y) / (kGlyphH * pix - 1.0) * 0.6;
+            if (y == 0 && !GlyphPixel(g, gx, gy - 1)) t = 1.0;
+            if (x == 0 && !GlyphPixel(g, gx - 1, gy)) t = std::min(1.0, t + 0.25);
+            if (y == pix - 1 && !GlyphPixel(g, gx, gy + 1)) t = 0.05;
+            if (x == pix - 1 && !GlyphPixel(g, gx + 1, gy)) t = std::max(0.0, t - 0.35);
+            name.Set(x0 + static_cast<int>(i) * advance + gx * pix + x, top + gy * pix + y,
+                     gold.Pick(t));
+          }
+      }
+  }
+  Sprite shade(name.Width(), name.Height());
+  for (int y = 0; y < shade.Height(); ++y)
+    for (int x = 0; x < shade.Width(); ++x)
+      if (name.Solid(x - drop, y - drop)) shade.Set(x, y, Rgb{40, 10, 60});
+  Paint(img, shade, 0, 0);
+  name.Outline({30, 10, 8});
+  Paint(img, name, 0, 0);
+}
+
 }  // namespace
 
 Image MakeStars() {
@@ -356,40 +391,7 @@ Image MakeTitle(const Image& link) {
     Paint(img, ship, 130, 150);
   }
 
-  // Name in large bevelled gold letters with a dark rim and a shadow.
-  {
-    constexpr std::string_view kName = "KESTRANE";
-    constexpr int kPix = 5, kAdvance = 6 * kPix;
-    const int width = static_cast<int>(kName.size()) * kAdvance - kPix;
-    const int x0 = (400 - width) / 2, y0 = 6;
-    Sprite name(400, 50);
-    const Ramp gold{
-        {{120, 50, 10}, {190, 100, 20}, {240, 160, 40}, {255, 210, 90}, {255, 244, 190}}};
-    for (size_t i = 0; i < kName.size(); ++i) {
-      const Glyph& g = GlyphFor(kName[i]);
-      for (int gy = 0; gy < kGlyphH; ++gy)
-        for (int gx = 0; gx < kGlyphW; ++gx) {
-          if (!GlyphPixel(g, gx, gy)) continue;
-          for (int y = 0; y < kPix; ++y)
-            for (int x = 0; x < kPix; ++x) {
-              double t = 0.85 - (gy * kPix + y) / (kGlyphH * kPix - 1.0) * 0.6;
-              if (y == 0 && !GlyphPixel(g, gx, gy - 1)) t = 1.0;
-              if (x == 0 && !GlyphPixel(g, gx - 1, gy)) t = std::min(1.0, t + 0.25);
-              if (y == kPix - 1 && !GlyphPixel(g, gx, gy + 1)) t = 0.05;
-              if (x == kPix - 1 && !GlyphPixel(g, gx + 1, gy)) t = std::max(0.0, t - 0.35);
-              name.Set(x0 + static_cast<int>(i) * kAdvance + gx * kPix + x, y0 + gy * kPix + y,
-                       gold.Pick(t));
-            }
-        }
-    }
-    Sprite shade(400, 50);
-    for (int y = 0; y < 50; ++y)
-      for (int x = 0; x < 400; ++x)
-        if (name.Solid(x - 3, y - 3)) shade.Set(x, y, Rgb{40, 10, 60});
-    Paint(img, shade, 0, 0);
-    name.Outline({30, 10, 8});
-    Paint(img, name, 0, 0);
-  }
+  PaintName(img, 6, 5);
 
   // Key help near the bottom, keys in yellow.
   {
@@ -445,9 +447,13 @@ Image DrawIcon(int size, double share) {
 }
 }  // namespace
 
-Image MakeIcon(int size) { return DrawIcon(size, 1.0); }
+Image MakeIcon(int size) {
+  return DrawIcon(size, 1.0);
+}
 
-Image MakeMaskableIcon(int size) { return DrawIcon(size, 0.6); }
+Image MakeMaskableIcon(int size) {
+  return DrawIcon(size, 0.6);
+}
 
 std::vector<uint8_t> IconCoverage(int size) {
   // A rounded square, its edge smoothed over one pixel.
@@ -462,6 +468,80 @@ std::vector<uint8_t> IconCoverage(int size) {
           static_cast<uint8_t>(std::lround(255 * std::clamp(0.5 - outside, 0.0, 1.0)));
     }
   return alpha;
+}
+
+namespace {
+// Deep space for the installer's pictures: the title's sky, nebula and stars
+// at the picture's size.
+Image InstallerSky(int w, int h, uint32_t seed, int stars) {
+  Image img(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      img.Set(x, y, TitleSky(y * 399 / std::max(1, h - 1)));
+      const double a = Fbm(x / 50.0, y / 50.0, seed, 4),
+                   b = Fbm(x / 35.0 + 9, y / 35.0, seed + 12, 4);
+      Glow(img, x, y, {120, 40, 160}, std::max(0.0, a - 0.45) * 1.3);
+      Glow(img, x, y, {30, 110, 140}, std::max(0.0, b - 0.55) * 0.8);
+    }
+  Rng rng(seed);
+  for (int k = 0; k < stars; ++k) {
+    const int x = rng.Below(w), y = rng.Below(h);
+    const uint8_t v =
+        static_cast<uint8_t>(rng.Below(100) < 60 ? 90 + rng.Below(60) : 170 + rng.Below(85));
+    img.Set(x, y, {v, v, static_cast<uint8_t>(std::min(255, v + 20))});
+  }
+  return img;
+}
+
+// The fighter climbing with its flame, nose at `top`, and the engine's glow.
+void PaintFighter(Image& img, double cx, double top, double scale) {
+  constexpr double kRoll = -12 * std::numbers::pi / 180;
+  const double k = scale / 2.8;  // the title's fighter is drawn at 2.8
+  Sprite ship(img.Width(), img.Height());
+  DrawShip(ship, cx, top, scale, kRoll);
+  DrawFlame(ship, cx + 2 * k, top + 122 * k, 11 * k, 40 * k, 3);
+  ship.Outline({10, 12, 26});
+  for (int y = 0; y < img.Height(); ++y)
+    for (int x = 0; x < img.Width(); ++x) {
+      const double d = std::hypot((x - cx - 2 * k) / (18 * k), (y - top - 136 * k) / (30 * k));
+      if (d < 1) Glow(img, x, y, {200, 60, 180}, (1 - d) * 0.35);
+    }
+  Paint(img, ship, 0, 0);
+}
+}  // namespace
+
+Image MakeWizardPicture() {
+  Image img = InstallerSky(kWizardW, kWizardH, 311, 150);
+  // A moon low on the left, lit from the upper left as the title's planets.
+  const double mcx = 22, mcy = 282, mr = 46;
+  const Ramp rock{{{16, 10, 40}, {40, 24, 80}, {80, 50, 130}, {140, 90, 180}, {200, 150, 220}}};
+  for (int y = 0; y < kWizardH; ++y)
+    for (int x = 0; x < kWizardW; ++x) {
+      const double dx = (x + 0.5 - mcx) / mr, dy = (y + 0.5 - mcy) / mr, d2 = dx * dx + dy * dy;
+      if (d2 >= 1) continue;
+      const double light = std::max(0.0, -0.6 * dx - 0.5 * dy + 0.62 * std::sqrt(1 - d2));
+      const double bands = Fbm(x / 40.0, (y + 0.6 * x) / 8.0, 41, 3);
+      img.Set(x, y, rock.Pick(std::clamp(light * 0.85 + (bands - 0.5) * 0.5 + 0.06, 0.0, 1.0)));
+    }
+  Paint(img, SheetCell(MakeEnnemy(0), 32, 3), 18, 96);
+  Paint(img, SheetCell(MakeEnnemy(1), 32, 2), 112, 70);
+  const Image shots = MakeBullet();
+  Paint(img, SheetCell(shots, 14, 0), 76, 120);
+  Paint(img, SheetCell(shots, 14, 1), 86, 92);
+  PaintFighter(img, 84, 150, 2.0);
+  PaintName(img, 16, 3);
+  return img;
+}
+
+Image MakeWizardHeader() {
+  Image img = InstallerSky(kHeaderW, kHeaderH, 57, 40);
+  PaintFighter(img, 22, 6, 0.8);
+  Image name(kHeaderW - 38, kHeaderH);
+  for (int y = 0; y < name.Height(); ++y)
+    for (int x = 0; x < name.Width(); ++x) name.Set(x, y, img.Get(38 + x, y));
+  PaintName(name, 21, 2);
+  img.Blit(name, 38, 0);
+  return img;
 }
 
 }  // namespace art
