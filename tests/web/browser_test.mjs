@@ -389,8 +389,10 @@ async function touchPass(landscape) {
 
 // The page loaded, a key starts the game, Space starts play.
 async function plays(page, where) {
-  await page.waitForFunction(() => /to play/.test(document.getElementById('prompt').textContent),
-                             { timeout: 60000 });
+  await waitFor(`${where}: the game's page`, 60, () => page.evaluate(() => {
+    const prompt = document.getElementById('prompt');
+    return prompt !== null && /to play/.test(prompt.textContent);
+  }));
   await page.keyboard.press('Space');
   await waitFor(`${where}: the title picture`, 30, () => titleShown(page));
   await page.keyboard.press('Space');
