@@ -20,12 +20,13 @@ int16_t KeypadArrowAt(SDL_Scancode scancode);
 uint8_t ArrowBit(int16_t key);
 
 // Arrows held, kept apart for each source (the keyboard's arrows, the
-// keypad's, each game pad): an arrow is down while any source holds it, so
-// letting go on one source never lifts what another still holds.
+// keypad's, the page's touch controls, each game pad): an arrow is down while
+// any source holds it, so letting go on one source never lifts what another
+// still holds.
 class HeldArrows {
  public:
-  static constexpr int kKeyboard = 0, kKeypad = 1, kFirstPad = 2;
-  static constexpr int kSources = 6;  // the keyboard, the keypad and four pads
+  static constexpr int kKeyboard = 0, kKeypad = 1, kTouch = 2, kFirstPad = 3;
+  static constexpr int kSources = 7;  // the keyboard, the keypad, touch and four pads
 
   // Sets what one source holds now. Returns the arrows held by no source
   // before and by some source now (pressed) and the reverse (released).

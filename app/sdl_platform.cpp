@@ -18,6 +18,11 @@
 
 namespace {
 
+#ifdef __EMSCRIPTEN__
+// The page's on-screen controls; filled by the page while the game sleeps.
+TouchKeys touchKeys;
+#endif
+
 int16_t ShiftState(uint16_t mod) {
   int16_t s = 0;
   if (mod & KMOD_SHIFT) s |= 1;
@@ -48,6 +53,12 @@ void KeepTextInputOff() {
 }
 
 }  // namespace
+
+#ifdef __EMSCRIPTEN__
+extern "C" EMSCRIPTEN_KEEPALIVE void kestrane_touch_key(int key, int action) {
+  touchKeys.Push(key, action);
+}
+#endif
 
 std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
   std::unique_ptr<SdlPlatform> p(new SdlPlatform());
@@ -216,8 +227,8 @@ bool SdlPlatform::WaitEvent(Event& e, uint32_t timeoutMs) {
       return true;
     }
 #ifdef __EMSCRIPTEN__
-    // The page's on-screen controls, as keys.
-    if (TakeTouchKey(e)) return true;
+    // The page's on-screen controls, as keys; touch is one more source of arrows.
+    if (touchKeys.Take(arrows_, e)) return true;
 #endif
     // Events the game does not see must not stretch the wait.
     const uint32_t elapsed = SDL_GetTicks() - start;

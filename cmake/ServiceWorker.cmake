@@ -1,7 +1,8 @@
 # Writes the site's service worker from its template (cmake -DSITE=folder
-# -DTEMPLATE=web/sw.js -P ServiceWorker.cmake): the list of every file in the
-# site, and a version made from their contents, so that any change to any
-# file gives the cache a new name and the old cache is deleted.
+# -DTEMPLATE=web/sw.js -P ServiceWorker.cmake): every file in the site with
+# its SHA-256, which the worker checks each download against, and a version
+# made from them all, so that any change to any file gives the cache a new
+# name and the old cache is deleted.
 file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${SITE} ${SITE}/*)
 list(REMOVE_ITEM files sw.js)
 list(SORT files)
@@ -10,7 +11,7 @@ set(KESTRANE_SITE_FILES "")
 foreach(name ${files})
   file(SHA256 ${SITE}/${name} sum)
   string(APPEND sums "${name} ${sum}\n")
-  string(APPEND KESTRANE_SITE_FILES "\n  '${name}',")
+  string(APPEND KESTRANE_SITE_FILES "\n  ['${name}', '${sum}'],")
 endforeach()
 string(SHA256 version "${sums}")
 string(SUBSTRING ${version} 0 16 KESTRANE_SITE_VERSION)

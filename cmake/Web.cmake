@@ -37,19 +37,22 @@ function(kestrane_web_site target music)
   configure_file(${CMAKE_SOURCE_DIR}/web/index.html ${site}/index.html COPYONLY)
   # Installable: the manifest and its icons, drawn by the art generator.
   configure_file(${CMAKE_SOURCE_DIR}/web/manifest.webmanifest ${site}/manifest.webmanifest COPYONLY)
+  set(copied ${site}/index.html ${site}/manifest.webmanifest)
   foreach(icon kestrane-192.png kestrane-512.png kestrane-maskable-512.png)
     configure_file(${CMAKE_SOURCE_DIR}/assets/icons/${icon} ${site}/icons/${icon} COPYONLY)
+    list(APPEND copied ${site}/icons/${icon})
   endforeach()
   kestrane_page(${site}/page
     "<p class=\"play\"><a href=\"../index.html\">Play in your browser</a></p>")
-  # The service worker lists every file of the site and names its cache
-  # after their contents; written again whenever the game is linked anew.
+  list(APPEND copied ${KESTRANE_PAGE_FILES})
+  # The service worker lists every file of the site with its checksum and
+  # names its cache after them: written again whenever the game is linked
+  # anew or any copied file changes (a copy is rewritten only on a change).
   add_custom_command(OUTPUT ${site}/sw.js
     COMMAND ${CMAKE_COMMAND} -DSITE=${site} -DTEMPLATE=${CMAKE_SOURCE_DIR}/web/sw.js
             -P ${CMAKE_SOURCE_DIR}/cmake/ServiceWorker.cmake
     DEPENDS ${target} ${CMAKE_SOURCE_DIR}/web/sw.js ${CMAKE_SOURCE_DIR}/cmake/ServiceWorker.cmake
-            ${CMAKE_SOURCE_DIR}/web/index.html ${CMAKE_SOURCE_DIR}/web/manifest.webmanifest
-            ${CMAKE_SOURCE_DIR}/page/index.html.in
+            ${copied}
     COMMENT "Writing the service worker")
   add_custom_target(${target}_site ALL DEPENDS ${site}/sw.js)
 endfunction()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the game for the browser and serves it on 127.0.0.1.
-#   scripts/web.sh           install what is missing, build, serve
+#   scripts/web.sh           install what is missing, build, serve on a free port (printed)
 #   scripts/web.sh --build   build only; the last line printed is the site folder
 #   scripts/web.sh --deps    build only SDL2 and libopenmpt into the cache
 # SDL2 and libopenmpt are compiled from Debian's source packages (the versions
@@ -70,10 +70,12 @@ build_game() {
   cmake --build --preset web -j "$jobs" >&2
 }
 
-# Serves the site folder on 127.0.0.1 (port KESTRANE_WEB_PORT, 8000 unless
-# set; 0 takes any free one) until interrupted.
+# Serves the site folder on 127.0.0.1 until interrupted, on a free port
+# unless KESTRANE_WEB_PORT names one: the service worker the game installs
+# answers for its origin, and a fixed port would hand it other local sites
+# later served there.
 serve() {
-  exec python3 - "$1" "${KESTRANE_WEB_PORT:-8000}" <<'EOF'
+  exec python3 - "$1" "${KESTRANE_WEB_PORT:-0}" <<'EOF'
 import functools, http.server, sys
 handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])
 handler.extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,

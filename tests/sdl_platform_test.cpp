@@ -10,6 +10,7 @@
 
 #include "app/presenter.h"
 #include "app/sdl_platform.h"
+#include "app/touch_keys.h"
 
 namespace {
 
@@ -295,6 +296,58 @@ TEST(SdlPlatform, AControllerPlaysAsTheKeyboardDoesAndMayComeAndGo) {
   // Unplugged with the stick held left and down: both let go.
   SDL_JoystickDetachVirtual(device);
   EXPECT_EQ(keys(), "-37 -40 ");
+}
+
+TEST(TouchKeys, FingersAreOneMoreSourceOfArrowsACancelDoesNotFireAndNoReleaseIsLost) {
+  TouchKeys touch;
+  HeldArrows arrows;
+  // The keys the game sees next, as "+37" (down) and "-37" (up).
+  auto keys = [&] {
+    std::string seen;
+    Event e;
+    while (touch.Take(arrows, e)) {
+      seen += e.type == Event::Type::KeyDown ? '+' : '-';
+      seen += std::to_string(e.key) + ' ';
+    }
+    return seen;
+  };
+  // Left held on the keyboard and by a finger: lifting the finger leaves the
+  // ship steering. A finger on Fire taken back by the browser fires nothing;
+  // a cancelled arrow is let go. Other codes are ignored.
+  arrows.Set(HeldArrows::kKeyboard, ArrowBit(kVkLeft));
+  touch.Push(kVkLeft, kTouchPress);
+  touch.Push(kVkLeft, kTouchRelease);
+  touch.Push(kVkSpace, kTouchPress);
+  touch.Push(kVkSpace, kTouchCancel);
+  touch.Push(kVkRight, kTouchPress);
+  touch.Push(kVkRight, kTouchCancel);
+  touch.Push('Q', kTouchPress);
+  touch.Push(kVkM, 7);
+  EXPECT_EQ(keys(), "+37 +32 +39 -39 ");
+  EXPECT_EQ(arrows.Any(), ArrowBit(kVkLeft));
+  arrows.Set(HeldArrows::kKeyboard, 0);
+
+  // The game stopped taking keys while a finger held Up: its lift still
+  // comes through a full queue, in place of the oldest press, and in place
+  // of the older of two releases of one key once no press is left.
+  touch.Push(kVkUp, kTouchPress);
+  EXPECT_EQ(keys(), "+38 ");
+  for (int i = 0; i < TouchKeys::kCapacity / 2; ++i) {
+    touch.Push(kVkM, kTouchPress);
+    touch.Push(kVkM, kTouchRelease);
+  }
+  touch.Push(kVkUp, kTouchRelease);
+  std::string expected = "-77 ";
+  for (int i = 1; i < TouchKeys::kCapacity / 2; ++i) expected += "+77 -77 ";
+  EXPECT_EQ(keys(), expected + "-38 ");
+  touch.Push(kVkDown, kTouchPress);
+  EXPECT_EQ(keys(), "+40 ");
+  for (int i = 0; i < TouchKeys::kCapacity; ++i) touch.Push(kVkS, kTouchRelease);
+  touch.Push(kVkDown, kTouchRelease);
+  expected.clear();
+  for (int i = 1; i < TouchKeys::kCapacity; ++i) expected += "-83 ";
+  EXPECT_EQ(keys(), expected + "-40 ");
+  EXPECT_EQ(arrows.Any(), 0);
 }
 
 TEST(SdlPlatformDeathTest, AWindowThatCannotShowPicturesEndsTheGameWithOneLine) {

@@ -2,8 +2,10 @@
 // the title picture, sound after the first key, Space into play, steering,
 // Escape back, the web link opening the game's page in a new tab, quitting
 // and playing again; the same by touch in phone emulation, upright and on
-// its side; a game with the network off after one visit; and not one console
-// error on the way.
+// its side, with a finger the browser takes back and sound the system
+// suspends; a game with the network off after one visit, also from a host
+// that redirects index.html to its folder and with two copies of the site
+// on that host; and not one console error on the way.
 // Usage: node browser_test.mjs SITE-FOLDER PICTURE-FOLDER [--measure SECONDS]
 // With --measure it only plays for that long and prints frame timing and CPU.
 import fs from 'node:fs';
@@ -41,6 +43,7 @@ function readPpm(file) {
 }
 
 const title = readPpm('picTitle.ppm');
+const bullet = readPpm('sprBullet.ppm');
 const link = readPpm('sprLink.ppm');
 const ship = readPpm('sprPlayer.ppm');
 const status = readPpm('sprStatus.ppm');
@@ -61,6 +64,34 @@ const server = http.createServer((request, response) => {
 });
 await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
 const base = `http://127.0.0.1:${server.address().port}/`;
+
+// A host that tidies its addresses (every .../index.html answered with a
+// 301 to its folder) with two copies of the site on its one origin. The
+// second copy is another release: its worker names another version.
+const copies = ['kestrane', 'kestrane-beta'];
+const tidy = http.createServer((request, response) => {
+  const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
+  const [, copy, rest] = name.match(/^\/([^/]+)\/(.*)$/) || [];
+  if (rest !== undefined && /(^|\/)index\.html$/.test(rest)) {
+    response.writeHead(301, { Location: name.slice(0, -'index.html'.length) }).end();
+    return;
+  }
+  const file = path.join(site, !rest || rest.endsWith('/') ? rest + 'index.html' : rest);
+  if (!copies.includes(copy) || !file.startsWith(site + path.sep) || !fs.existsSync(file) ||
+      fs.statSync(file).isDirectory()) {
+    response.writeHead(404).end();
+    return;
+  }
+  response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
+  if (copy === 'kestrane-beta' && rest === 'sw.js') {
+    const shifted = (v) => [...v].map((c) => ((parseInt(c, 16) + 1) % 16).toString(16)).join('');
+    response.end(fs.readFileSync(file, 'utf8').replace(/\b[0-9a-f]{16}\b/, shifted));
+    return;
+  }
+  fs.createReadStream(file).pipe(response);
+});
+await new Promise((resolve) => tidy.listen(0, '127.0.0.1', resolve));
+const tidyBase = `http://127.0.0.1:${tidy.address().port}/`;
 
 const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrane-chromium-'));
 const browser = await puppeteer.launch({
@@ -108,6 +139,20 @@ function same(shot, x, y, w, h, picture, sx, sy) {
     if (!shot.subarray(a, a + w * 3).equals(picture.rgb.subarray(b, b + w * 3))) return false;
   }
   return true;
+}
+// Pixels of the player's shots: their colours are found nowhere else in play.
+const shotColours = new Set();
+for (let y = 0; y < bullet.height / 2; y++)
+  for (let x = 0; x < bullet.width; x++) {
+    const m = ((bullet.height / 2 + y) * bullet.width + x) * 3, p = (y * bullet.width + x) * 3;
+    if (bullet.rgb[m] + bullet.rgb[m + 1] + bullet.rgb[m + 2] === 0)
+      shotColours.add((bullet.rgb[p] << 16) | (bullet.rgb[p + 1] << 8) | bullet.rgb[p + 2]);
+  }
+function shotPixels(shot) {
+  let n = 0;
+  for (let i = 0; i < shot.length; i += 3)
+    if (shotColours.has((shot[i] << 16) | (shot[i + 1] << 8) | shot[i + 2])) n++;
+  return n;
 }
 const titleShown = async (page) => { const s = await capture(page); return s && same(s, 0, 0, 400, 380, title, 0, 0); };
 const playShown = async (page) => { const s = await capture(page); return s && !same(s, 0, 0, 400, 20, title, 0, 0); };
@@ -229,8 +274,10 @@ async function escapeToTitle(page, press, release) {
 // Phone emulation, upright or on its side: after the first tap the controls
 // are on screen, beside or below the picture and never over it, the picture
 // nearly as large as the screen; Fire starts play, a finger sliding from the
-// right arrow to the left one steers left while another fires, Esc goes back
-// to the title; the page has neither scrolled nor zoomed.
+// right arrow to the left one steers left while another fires, a finger on
+// Fire that the browser takes back fires nothing, sound the system suspends
+// comes back with the next tap, Esc goes back to the title; the page has
+// neither scrolled nor zoomed.
 async function touchPass(landscape) {
   const where = landscape ? 'touch landscape' : 'touch portrait';
   const page = await browser.newPage();
@@ -289,6 +336,44 @@ async function touchPass(landscape) {
   await release('Space');
   await waitFor(`${where}: Fire to start play`, 10, () => playShown(page));
   await steerLeft(page, press, release, where);
+
+  // The browser takes a finger on Fire back (pointercancel: the system
+  // claimed the gesture): no shot for as long as one would fly. Then a
+  // lift fires, seen the same way.
+  const [fireX, fireY] = centre('Space');
+  await waitFor(`${where}: no shot in the air`, 10, async () => {
+    const s = await capture(page);
+    return s && shotPixels(s) === 0;
+  });
+  const cdp = await page.createCDPSession();
+  await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x: fireX, y: fireY, id: 90 }] });
+  await cdp.send('Input.dispatchTouchEvent', { type: 'touchCancel', touchPoints: [] });
+  let shotSeen = 0;
+  for (let looks = 0, end = Date.now() + 1500; looks < 5 || Date.now() < end; looks++) {
+    const s = await capture(page);
+    if (s) shotSeen = Math.max(shotSeen, shotPixels(s));
+  }
+  if (shotSeen > 0) fail(`${where}: a touch on Fire the browser took back fired (${shotSeen} shot pixels)`);
+  let tapped = 0;
+  await waitFor(`${where}: a lift of Fire to fire`, 30, async () => {
+    if (Date.now() - tapped > 2000) { await page.touchscreen.tap(fireX, fireY); tapped = Date.now(); }
+    const s = await capture(page);
+    return s && shotPixels(s) > 0;
+  });
+
+  // The system suspends the page's sound (a call, a locked screen): the
+  // next tap brings it back (M, twice: the music off and on again).
+  const sound = () => page.evaluate(() => {
+    const audio = window.kestraneGame && window.kestraneGame.SDL2;
+    return audio && audio.audioContext ? audio.audioContext.state : 'none';
+  });
+  await waitFor(`${where}: the sound to play`, 10, async () => (await sound()) === 'running');
+  await page.evaluate(() => window.kestraneGame.SDL2.audioContext.suspend());
+  await waitFor(`${where}: the sound suspended`, 10, async () => (await sound()) === 'suspended');
+  await page.touchscreen.tap(...centre('KeyM'));
+  await waitFor(`${where}: a tap to bring suspended sound back`, 10, async () => (await sound()) === 'running');
+  await page.touchscreen.tap(...centre('KeyM'));
+
   await escapeToTitle(page, press, release);
 
   const view = await page.evaluate(() => ({
@@ -302,26 +387,59 @@ async function touchPass(landscape) {
   await page.close();
 }
 
-// After one visit the service worker holds every file: with the server gone,
-// the page loads again and a game starts.
+// The page loaded, a key starts the game, Space starts play.
+async function plays(page, where) {
+  await waitFor(`${where}: the game's page`, 60, () => page.evaluate(() => {
+    const prompt = document.getElementById('prompt');
+    return prompt !== null && /to play/.test(prompt.textContent);
+  }));
+  await page.keyboard.press('Space');
+  await waitFor(`${where}: the title picture`, 30, () => titleShown(page));
+  await page.keyboard.press('Space');
+  await waitFor(`${where}: Space to bring the status bar`, 10, () => playShown(page));
+}
+
+// Loads `url` (again, with `reload`) and plays, failing with where it was.
+async function load(page, url, where, reload = false) {
+  try {
+    await (reload ? page.reload() : page.goto(url));
+  } catch (error) {
+    fail(`${where}: ${url} did not load: ${error.message}`);
+  }
+  await plays(page, where);
+}
+
+// After one visit the service worker holds every file: with the servers
+// gone, the page loads again and a game starts. On the tidying host each
+// copy is installed, then loaded again online (from its worker) before
+// both servers go.
 async function offlinePass() {
   const page = await browser.newPage();
   watch(page, 'offline');
   await page.goto(base + 'index.html');
   const caches = await page.evaluate(async () => {
     await navigator.serviceWorker.ready;
-    return (await window.caches.keys()).filter((name) => name.startsWith('kestrane-')).length;
+    return (await window.caches.keys()).length;
   });
   if (caches !== 1) fail(`after one visit there are ${caches} caches of the game, not 1`);
-  server.closeAllConnections();
-  await new Promise((resolve) => server.close(resolve));
-  await page.reload();
-  await page.waitForFunction(() => /to play/.test(document.getElementById('prompt').textContent),
-                             { timeout: 60000 });
-  await page.keyboard.press('Space');
-  await waitFor('offline: the title picture', 30, () => titleShown(page));
-  await page.keyboard.press('Space');
-  await waitFor('offline: Space to bring the status bar', 10, () => playShown(page));
+  for (const copy of copies) {
+    const where = `${copy} on a redirecting host`;
+    const other = await browser.newPage();
+    watch(other, where);
+    await load(other, tidyBase + copy + '/', where);
+    await waitFor(`${where}: its worker active`, 30, () => other.evaluate(async () => {
+      const registration = await navigator.serviceWorker.getRegistration();
+      return registration && registration.active && registration.active.state === 'activated';
+    }));
+    await load(other, null, `${where}, loaded again`, true);
+    await other.close();
+  }
+  for (const s of [server, tidy]) {
+    s.closeAllConnections();
+    await new Promise((resolve) => s.close(resolve));
+  }
+  await load(page, null, 'offline', true);
+  for (const copy of copies) await load(page, tidyBase + copy + '/', `${copy} offline`);
   await page.close();
 }
 
@@ -443,6 +561,7 @@ try {
 } finally {
   await browser.close();
   server.close();
+  tidy.close();
   fs.rmSync(profile, { recursive: true, force: true });
 }
 process.exit(exitCode);
