@@ -94,7 +94,9 @@ code=$?
 elapsed_ms=$((($(date +%s%N) - started) / 1000000))
 [ "$code" -ne 0 ] || fail "8-bit screen: exit code 0 with no picture"
 [ "$(wc -l <"$work/game.log")" -eq 1 ] || fail "8-bit screen: not one line: $(cat "$work/game.log")"
-[ "$elapsed_ms" -lt 1000 ] || fail "8-bit screen: took $elapsed_ms ms to give up"
+# It must give up, not wait: a few hundred ms when idle, more under the
+# sanitizers on a loaded machine, so the bound only catches a hang.
+[ "$elapsed_ms" -lt 10000 ] || fail "8-bit screen: took $elapsed_ms ms to give up"
 
 # --- Shared memory missing or failing: SDL's window surface shows the game.
 # The title enlarged SCALE times from (X, Y) of the window, black all round.
