@@ -51,6 +51,7 @@ void AudioMixer::StartSought(openmpt::module& module, const SoughtSection& sough
   lastRowOfEnd_ = sought.lastRowOfEnd;
   position_ = sought.position;
   row_ = -1;
+  passRead_ = 0;
   DiscardAhead(position_);
 }
 
@@ -137,11 +138,17 @@ void AudioMixer::RenderMusic(float* out, size_t frames) {
 }
 
 void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
+  // Every pass adds frames or ends the section, save a restart, which comes
+  // only after minPass frames of the section: the work per block is bounded.
+  const size_t minPass = static_cast<size_t>(rate_) / 8;
+  const size_t maxExact = static_cast<size_t>(rate_) / 4;
+  const size_t maxPass = static_cast<size_t>(rate_) * kMaxPassSeconds;
   while (done < frames && music_ != nullptr) {
     const int32_t row = music_->get_current_row();
     if (row != row_) {
       row_ = row;
       rowRead_ = 0;
+      rowExact_ = 0;
     }
     size_t want = std::min(kChunkFrames, frames - done);
     if (position_ == section_.end && row >= lastRowOfEnd_) {
@@ -150,7 +157,21 @@ void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
       const size_t length =
           RowFrames(rate_, music_->get_current_speed(), music_->get_current_tempo());
       const size_t margin = kChunkFrames + length / 16;
-      want = rowRead_ + margin < length ? std::min(want, length - margin - rowRead_) : 1;
+      if (rowRead_ + margin >= length) {
+        want = 1;
+        // A row still going on after this many single frames is of no
+        // plausible length (or the song stays in it): the section ends.
+        if (++rowExact_ > maxExact) {
+          EndMusic(done);
+          break;
+        }
+      } else {
+        want = std::min(want, length - margin - rowRead_);
+      }
+    }
+    if (passRead_ > maxPass) {  // the song never reaches the section's end
+      EndMusic(done);
+      break;
     }
     float* dst = out + done * kChannels;
     const size_t got = music_->read_interleaved_stereo(rate_, want, dst);
@@ -165,6 +186,7 @@ void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
     if (!left) {
       if (now != position_) AddMark(done, now, false);
       position_ = now;
+      passRead_ += got;
       done += got;
       continue;
     }
@@ -172,6 +194,14 @@ void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
     // drop it and go on from the restart position, or fall silent.
     dst[kChannels * (got - 1)] = 0;
     dst[kChannels * (got - 1) + 1] = 0;
+    passRead_ += got - 1;
+    if (section_.loop && passRead_ < minPass) {
+      // A loop left as soon as it starts cannot be played: silence, not a
+      // busy loop of restarts.
+      std::fill_n(dst, kChannels * got, 0.0f);
+      EndMusic(done);
+      break;
+    }
     done += got - 1;
     if (!section_.loop) {
       EndMusic(done);
@@ -179,6 +209,7 @@ void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
     }
     music_->set_position_order_row(section_.restart, 0);
     row_ = -1;
+    passRead_ = 0;
     position_ = music_->get_current_order();
     AddMark(done, position_, true);
   }

@@ -92,6 +92,8 @@ class AudioMixer {
     bool jump;
   };
   static constexpr int kMaxMarks = 16;
+  // A pass through the section longer than this never reaches its end.
+  static constexpr size_t kMaxPassSeconds = 600;
 
   void DiscardAhead(int32_t heard);
   void TakeMusic(float* out, size_t frames);
@@ -112,6 +114,8 @@ class AudioMixer {
   int32_t position_ = -1;  // where rendering is, ahead of what is heard
   int32_t row_ = -1;       // the row rendering is in, and the frames read of it
   size_t rowRead_ = 0;
+  size_t rowExact_ = 0;  // of those, read one frame at a time
+  size_t passRead_ = 0;  // frames rendered since the start or the last restart
   int32_t heard_ = -1;
   std::array<float, kAheadFrames * kChannels> ahead_{};
   size_t aheadPos_ = 0, aheadEnd_ = 0;  // the frames rendered and not yet taken
