@@ -25,20 +25,38 @@ std::chrono::nanoseconds ThreadTime() {
 
 class Locked {
  public:
-  explicit Locked(AudioLock& lock) : lock_(lock) { lock_.Lock(); }
-  ~Locked() { lock_.Unlock(); }
+  explicit Locked(AudioLock& lock) : lock_(lock), held_(lock_.Lock()) {}
+  ~Locked() {
+    if (held_) lock_.Unlock();
+  }
   Locked(const Locked&) = delete;
   Locked& operator=(const Locked&) = delete;
+  // False when the renderer is stuck: the mixer must be left alone.
+  explicit operator bool() const { return held_; }
 
  private:
   AudioLock& lock_;
+  bool held_;
 };
 }  // namespace
+
+bool RenderLock::Lock() {
+  if (stuck_) {
+    if (!mutex_.try_lock()) return false;
+    stuck_ = false;
+    return true;
+  }
+  if (mutex_.try_lock_for(kWait)) return true;
+  stuck_ = true;
+  return false;
+}
 
 MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, AudioLock& lock)
     : mixer_(mixer), lock_(lock) {}
 
-MixerModulePlayer::~MixerModulePlayer() { StopSeeking(); }
+MixerModulePlayer::~MixerModulePlayer() {
+  StopSeeking();
+}
 
 void MixerModulePlayer::StopSeeking() {
   Close();
@@ -66,6 +84,7 @@ uint32_t MixerModulePlayer::NextHandle() {
 void MixerModulePlayer::Silence() {
   if (playing_ == 0) return;
   Locked locked(lock_);
+  if (!locked) return;
   mixer_.StopSection();
   playing_ = 0;
 }
@@ -102,6 +121,7 @@ uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, in
   if (slot->slowSeek) {
     Request request{slot, {section, 0, 0}, 0};
     Locked locked(lock_);
+    if (!locked) return 0;
     if (mixer_.Music() == slot->module.get()) mixer_.StopSection();
     request.handle = playing_ = NextHandle();
     if (SeekElsewhere(request)) return playing_;
@@ -109,6 +129,7 @@ uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, in
   }
   {
     Locked locked(lock_);
+    if (!locked) return 0;
     if (mixer_.Music() == slot->module.get()) {
       mixer_.StopSection();
       playing_ = 0;
@@ -120,6 +141,7 @@ uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, in
     return 0;
   }
   Locked locked(lock_);
+  if (!locked) return 0;
   mixer_.StartSought(*slot->module, sought);
   playing_ = NextHandle();
   return playing_;
@@ -152,7 +174,7 @@ void MixerModulePlayer::SeekLoop() {
     {
       // A stop or a newer start since the request makes it stale.
       Locked locked(lock_);
-      if (ready && playing_ == r.handle) mixer_.StartSought(*r.slot->module, r.sought);
+      if (locked && ready && playing_ == r.handle) mixer_.StartSought(*r.slot->module, r.sought);
     }
     guard.lock();
     busy_ = nullptr;
@@ -164,6 +186,12 @@ void MixerModulePlayer::Release(Slot& slot) {
   std::unique_lock<std::mutex> guard(requestMutex_);
   if (request_ && request_->slot == &slot) request_.reset();
   requestChanged_.wait(guard, [&] { return busy_ != &slot; });
+}
+
+void MixerModulePlayer::Abandon(Slot& slot) {
+  static_cast<void>(slot.module.release());
+  slot.handle = 0;
+  abandoned_ = true;
 }
 
 bool MixerModulePlayer::StopModule(uint32_t playHandle) {
@@ -179,6 +207,12 @@ bool MixerModulePlayer::FreeModule(uint32_t module) {
   std::unique_ptr<openmpt::module> gone;
   {
     Locked locked(lock_);
+    // A stuck renderer may be inside the module: it is left to it, and to
+    // the system at the program's end.
+    if (!locked) {
+      Abandon(*slot);
+      return true;
+    }
     if (mixer_.Music() == slot->module.get()) {
       mixer_.StopSection();
       playing_ = 0;
@@ -208,7 +242,7 @@ bool MixerModulePlayer::Close() {
 
 MixerWaveOutput::~MixerWaveOutput() {
   Locked locked(lock_);
-  mixer_.StopEffect();
+  if (locked) mixer_.StopEffect();
 }
 
 const MixerWaveOutput::Converted* MixerWaveOutput::Convert(const uint8_t* data, size_t size) {
@@ -239,6 +273,7 @@ void MixerWaveOutput::Prepare(const uint8_t* data, size_t size) {
 void MixerWaveOutput::PlayMemory(const uint8_t* data, size_t size) {
   const Converted* c = Convert(data, size);
   Locked locked(lock_);
+  if (!locked) return;
   // A sound that cannot be played still stops the one before it.
   if (c != nullptr && c->playable) {
     mixer_.StartEffect(c->samples.data(), c->samples.size());
