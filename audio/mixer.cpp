@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <libopenmpt/libopenmpt.hpp>
 
 namespace {
@@ -18,6 +19,10 @@ size_t RowFrames(int rate, int32_t speed, int32_t tempo) {
          (2 * static_cast<size_t>(tempo));
 }
 
+// A restart's seek costing more processor time than this (the game's own
+// take under half a millisecond) would hold the audio thread up every pass.
+constexpr std::chrono::milliseconds kSlowRestart{5};
+
 // Stateless, so a section sounds the same whatever played before it.
 float SoftClip(float x) {
   const float level = std::fabs(x);
@@ -27,6 +32,16 @@ float SoftClip(float x) {
       AudioMixer::kLimitFrom + kRoom * std::tanh((level - AudioMixer::kLimitFrom) / kRoom), x);
 }
 }  // namespace
+
+std::chrono::nanoseconds ThreadTime() {
+#if defined(CLOCK_THREAD_CPUTIME_ID) && !defined(_WIN32)
+  timespec t{};
+  if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) == 0) {
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+  }
+#endif
+  return std::chrono::steady_clock::now().time_since_epoch();
+}
 
 bool AudioMixer::SeekSectionStart(openmpt::module& module, const ModuleSection& section,
                                   SoughtSection& sought) {
@@ -52,6 +67,7 @@ void AudioMixer::StartSought(openmpt::module& module, const SoughtSection& sough
   position_ = sought.position;
   row_ = -1;
   passRead_ = 0;
+  lastPass_ = false;
   DiscardAhead(position_);
 }
 
@@ -203,11 +219,15 @@ void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
       break;
     }
     done += got - 1;
-    if (!section_.loop) {
+    if (!section_.loop || lastPass_) {
       EndMusic(done);
       break;
     }
+    // A slow seek here holds up the audio thread once; after it, the section
+    // plays to its end once more and falls silent.
+    const auto before = ThreadTime();
     music_->set_position_order_row(section_.restart, 0);
+    lastPass_ = ThreadTime() - before > kSlowRestart;
     row_ = -1;
     passRead_ = 0;
     position_ = music_->get_current_order();

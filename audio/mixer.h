@@ -10,12 +10,19 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
 namespace openmpt {
 class module;
 }
+
+// The processor time the calling thread has used: a seek's cost without the
+// time other programs held the processor meanwhile. Windows counts it in
+// scheduler ticks (10 to 16 ms), too coarse; there the wall clock is taken,
+// which errs towards taking a seek for slow.
+std::chrono::nanoseconds ThreadTime();
 
 struct ModuleSection {
   int32_t start = 0, end = 0, restart = 0;
@@ -114,8 +121,9 @@ class AudioMixer {
   int32_t position_ = -1;  // where rendering is, ahead of what is heard
   int32_t row_ = -1;       // the row rendering is in, and the frames read of it
   size_t rowRead_ = 0;
-  size_t rowExact_ = 0;  // of those, read one frame at a time
-  size_t passRead_ = 0;  // frames rendered since the start or the last restart
+  size_t rowExact_ = 0;    // of those, read one frame at a time
+  size_t passRead_ = 0;    // frames rendered since the start or the last restart
+  bool lastPass_ = false;  // the last restart was slow: no more
   int32_t heard_ = -1;
   std::array<float, kAheadFrames * kChannels> ahead_{};
   size_t aheadPos_ = 0, aheadEnd_ = 0;  // the frames rendered and not yet taken

@@ -1,7 +1,6 @@
 #include "audio/mixer_audio.h"
 
 #include <chrono>
-#include <ctime>
 #include <libopenmpt/libopenmpt.hpp>
 #include <system_error>
 
@@ -9,20 +8,6 @@
 #include "audio/wave_image.h"
 
 namespace {
-// The processor time this thread has used: a seek's cost without the time
-// other programs held the processor meanwhile. Windows counts it in scheduler
-// ticks (10 to 16 ms), as coarse as the threshold; there the wall clock is
-// taken, which errs only towards starting sections on their own thread.
-std::chrono::nanoseconds ThreadTime() {
-#if defined(CLOCK_THREAD_CPUTIME_ID) && !defined(_WIN32)
-  timespec t{};
-  if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) == 0) {
-    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
-  }
-#endif
-  return std::chrono::steady_clock::now().time_since_epoch();
-}
-
 class Locked {
  public:
   explicit Locked(AudioLock& lock) : lock_(lock), held_(lock_.Lock()) {}
@@ -136,7 +121,11 @@ uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, in
     }
   }
   SoughtSection sought;
-  if (!AudioMixer::SeekSectionStart(*slot->module, section, sought)) {
+  const auto before = ThreadTime();
+  const bool ready = AudioMixer::SeekSectionStart(*slot->module, section, sought);
+  // The seek at loading may have been quick where this one was not.
+  slot->slowSeek = ThreadTime() - before > std::chrono::milliseconds(kSlowSeekMs);
+  if (!ready) {
     Silence();
     return 0;
   }

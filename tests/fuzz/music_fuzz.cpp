@@ -45,35 +45,69 @@ void* AllocateOrThrow(size_t size, size_t alignment) {
   throw std::bad_alloc();
 }
 }  // namespace
-void* operator new(size_t n) { return AllocateOrThrow(n, 0); }
-void* operator new[](size_t n) { return AllocateOrThrow(n, 0); }
+void* operator new(size_t n) {
+  return AllocateOrThrow(n, 0);
+}
+void* operator new[](size_t n) {
+  return AllocateOrThrow(n, 0);
+}
 void* operator new(size_t n, std::align_val_t a) {
   return AllocateOrThrow(n, static_cast<size_t>(a));
 }
 void* operator new[](size_t n, std::align_val_t a) {
   return AllocateOrThrow(n, static_cast<size_t>(a));
 }
-void* operator new(size_t n, const std::nothrow_t&) noexcept { return Allocate(n, 0); }
-void* operator new[](size_t n, const std::nothrow_t&) noexcept { return Allocate(n, 0); }
+void* operator new(size_t n, const std::nothrow_t&) noexcept {
+  return Allocate(n, 0);
+}
+void* operator new[](size_t n, const std::nothrow_t&) noexcept {
+  return Allocate(n, 0);
+}
 void* operator new(size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
   return Allocate(n, static_cast<size_t>(a));
 }
 void* operator new[](size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
   return Allocate(n, static_cast<size_t>(a));
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, size_t, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, size_t, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+extern "C" const char* __asan_default_options() {
+  return "allocator_may_return_null=1";
+}
 #endif
 
 namespace {
