@@ -149,21 +149,25 @@ gone_within_1s() {
     [ $(($(date +%s%N) - $1)) -lt 1000000000 ] || return 1
     sleep 0.02
   done
+  echo "hanging music: $way ended the game in $((($(date +%s%N) - $1) / 1000000)) ms" >&2
 }
 for way in Escape close SIGTERM; do
   start_game
   wait_for 5 title_shown || fail "hanging music: the title picture did not show"
   sleep 0.5  # the music plays, or hangs, meanwhile
-  asked=$(date +%s%N)
+  # The second counts from the request's delivery, not from the start of the
+  # tool that makes it, which a busy machine may delay.
   case $way in
-    Escape) tap Escape ;;
+    Escape) xdotool keydown Escape ;;
     close) "$close_window" "$window" ;;
     SIGTERM) kill -TERM "$game_pid" ;;
   esac
+  asked=$(date +%s%N)
   if ! gone_within_1s "$asked"; then
-    kill -KILL "$game_pid"
+    kill -KILL "$game_pid" 2>/dev/null
     fail "hanging music: $way did not end the game within a second"
   fi
+  [ "$way" != Escape ] || xdotool keyup Escape
   expect_exit_0 "hanging music: $way"
 done
 
