@@ -3,7 +3,7 @@
 // Render for the device; tests call it directly, with no device at all.
 //
 // Not thread-safe, on purpose: the callback renders and the game thread only
-// sends commands (start, stop), each under the device lock. The module
+// sends commands (start, stop), each under the audio lock. The module
 // player is not thread-safe either, so rendering it anywhere but inside the
 // callback would need a second lock and a hand-off buffer with its own latency.
 #pragma once

@@ -39,9 +39,7 @@ bool RenderLock::Lock() {
 MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, AudioLock& lock)
     : mixer_(mixer), lock_(lock) {}
 
-MixerModulePlayer::~MixerModulePlayer() {
-  StopSeeking();
-}
+MixerModulePlayer::~MixerModulePlayer() { StopSeeking(); }
 
 void MixerModulePlayer::StopSeeking() {
   Close();

@@ -1,5 +1,5 @@
 // The module-player layer and the effect output over an AudioMixer. Commands
-// come from the game thread and reach the mixer under the device lock;
+// come from the game thread and reach the mixer under the audio lock;
 // loading, converting and the seek to a section's start happen outside it, so
 // the callback never waits for them.
 #pragma once

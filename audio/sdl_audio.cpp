@@ -55,7 +55,7 @@ void SdlAudio::OpenDevice() {
 }
 
 SdlAudio::~SdlAudio() {
-  // A section start still being sought takes the device lock when done: the
+  // A section start still being sought takes the audio lock when done: the
   // seeking thread ends before the device goes.
   player_.StopSeeking();
   // Closing waits for the callback to return; only then may the mixer, the
