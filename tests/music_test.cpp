@@ -574,8 +574,8 @@ TEST(MusicLayer, FoundCasesPlayOrFallSilent) {
   }
   // The hanging file: its title falls silent at once.
   Layer l(48000);
-  const uint32_t module =
-      l.player.LoadModule((std::filesystem::path(KESTRANE_FUZZ_FOUND) / "music-hang-1.snd").c_str());
+  const uint32_t module = l.player.LoadModule(
+      (std::filesystem::path(KESTRANE_FUZZ_FOUND) / "music-hang-1.snd").c_str());
   ASSERT_NE(module, 0u);
   l.player.PlayModuleSection(module, kTitleMusic.start, kTitleMusic.end, kTitleMusic.restart,
                              kTitleMusic.loop);
