@@ -16,7 +16,7 @@
 #   scripts/fuzz.sh --check    what the test command runs: every file of the
 #                              corpus and every case found once, then a fixed
 #                              number of runs from a fixed seed (about a
-#                              minute); the same outcome on every machine
+#                              minute of processor time), never a random one
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
