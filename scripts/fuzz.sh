@@ -33,6 +33,13 @@ timeout=60
 options=(-timeout="$timeout" -rss_limit_mb=2048 -dict=tests/fuzz/module.dict -print_final_stats=1)
 
 mode=${1:-600}
+case "$mode" in
+  --check | --merge) ;;
+  *[!0-9]* | "")
+    echo "usage: scripts/fuzz.sh [SECONDS | --check | --merge]" >&2
+    exit 2
+    ;;
+esac
 cmake --preset fuzz >/dev/null
 nice cmake --build --preset fuzz -j2 >/dev/null
 
@@ -55,10 +62,6 @@ case "$mode" in
   --merge)
     mkdir -p "$build/corpus"
     "$fuzzer" "${options[@]}" -merge=1 "$corpus" "$build/corpus"
-    ;;
-  *[!0-9]* | "")
-    echo "usage: scripts/fuzz.sh [SECONDS | --check | --merge]" >&2
-    exit 2
     ;;
   *)
     mkdir -p "$build/corpus" "$build/found"
