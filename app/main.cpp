@@ -68,6 +68,12 @@ int main(int, char**) {
     // The program ends here with the window still open; the system takes it
     // down. Destroying it ourselves can cross SDL's own wake-up message to it
     // on a second display connection, which Xlib turns into exit code 1.
+    // An audio thread found stuck may still be inside the music, which the
+    // orderly end would free under it: then the program leaves at once.
+    if (audio.Abandoned()) {
+      std::fflush(nullptr);
+      std::_Exit(0);
+    }
     std::exit(0);
   }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <libopenmpt/libopenmpt.hpp>
 
 namespace {
@@ -18,6 +19,10 @@ size_t RowFrames(int rate, int32_t speed, int32_t tempo) {
          (2 * static_cast<size_t>(tempo));
 }
 
+// A restart's seek costing more processor time than this (the game's own
+// take under half a millisecond) would hold the audio thread up every pass.
+constexpr std::chrono::milliseconds kSlowRestart{5};
+
 // Stateless, so a section sounds the same whatever played before it.
 float SoftClip(float x) {
   const float level = std::fabs(x);
@@ -27,6 +32,16 @@ float SoftClip(float x) {
       AudioMixer::kLimitFrom + kRoom * std::tanh((level - AudioMixer::kLimitFrom) / kRoom), x);
 }
 }  // namespace
+
+std::chrono::nanoseconds ThreadTime() {
+#if defined(CLOCK_THREAD_CPUTIME_ID) && !defined(_WIN32)
+  timespec t{};
+  if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) == 0) {
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+  }
+#endif
+  return std::chrono::steady_clock::now().time_since_epoch();
+}
 
 bool AudioMixer::SeekSectionStart(openmpt::module& module, const ModuleSection& section,
                                   SoughtSection& sought) {
@@ -51,6 +66,8 @@ void AudioMixer::StartSought(openmpt::module& module, const SoughtSection& sough
   lastRowOfEnd_ = sought.lastRowOfEnd;
   position_ = sought.position;
   row_ = -1;
+  passRead_ = 0;
+  lastPass_ = false;
   DiscardAhead(position_);
 }
 
@@ -137,11 +154,17 @@ void AudioMixer::RenderMusic(float* out, size_t frames) {
 }
 
 void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
+  // Every pass adds frames or ends the section, save a restart, which comes
+  // only after minPass frames of the section: the work per block is bounded.
+  const size_t minPass = static_cast<size_t>(rate_) / 8;
+  const size_t maxExact = static_cast<size_t>(rate_) / 4;
+  const size_t maxPass = static_cast<size_t>(rate_) * kMaxPassSeconds;
   while (done < frames && music_ != nullptr) {
     const int32_t row = music_->get_current_row();
     if (row != row_) {
       row_ = row;
       rowRead_ = 0;
+      rowExact_ = 0;
     }
     size_t want = std::min(kChunkFrames, frames - done);
     if (position_ == section_.end && row >= lastRowOfEnd_) {
@@ -150,7 +173,21 @@ void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
       const size_t length =
           RowFrames(rate_, music_->get_current_speed(), music_->get_current_tempo());
       const size_t margin = kChunkFrames + length / 16;
-      want = rowRead_ + margin < length ? std::min(want, length - margin - rowRead_) : 1;
+      if (rowRead_ + margin >= length) {
+        want = 1;
+        // A row still going on after this many single frames is of no
+        // plausible length (or the song stays in it): the section ends.
+        if (++rowExact_ > maxExact) {
+          EndMusic(done);
+          break;
+        }
+      } else {
+        want = std::min(want, length - margin - rowRead_);
+      }
+    }
+    if (passRead_ > maxPass) {  // the song never reaches the section's end
+      EndMusic(done);
+      break;
     }
     float* dst = out + done * kChannels;
     const size_t got = music_->read_interleaved_stereo(rate_, want, dst);
@@ -165,6 +202,7 @@ void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
     if (!left) {
       if (now != position_) AddMark(done, now, false);
       position_ = now;
+      passRead_ += got;
       done += got;
       continue;
     }
@@ -172,13 +210,26 @@ void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
     // drop it and go on from the restart position, or fall silent.
     dst[kChannels * (got - 1)] = 0;
     dst[kChannels * (got - 1) + 1] = 0;
-    done += got - 1;
-    if (!section_.loop) {
+    passRead_ += got - 1;
+    if (section_.loop && passRead_ < minPass) {
+      // A loop left as soon as it starts cannot be played: silence, not a
+      // busy loop of restarts.
+      std::fill_n(dst, kChannels * got, 0.0f);
       EndMusic(done);
       break;
     }
+    done += got - 1;
+    if (!section_.loop || lastPass_) {
+      EndMusic(done);
+      break;
+    }
+    // A slow seek here holds up the audio thread once; after it, the section
+    // plays to its end once more and falls silent.
+    const auto before = ThreadTime();
     music_->set_position_order_row(section_.restart, 0);
+    lastPass_ = ThreadTime() - before > kSlowRestart;
     row_ = -1;
+    passRead_ = 0;
     position_ = music_->get_current_order();
     AddMark(done, position_, true);
   }

@@ -3,19 +3,26 @@
 // Render for the device; tests call it directly, with no device at all.
 //
 // Not thread-safe, on purpose: the callback renders and the game thread only
-// sends commands (start, stop), each under the device lock. The module
+// sends commands (start, stop), each under the audio lock. The module
 // player is not thread-safe either, so rendering it anywhere but inside the
 // callback would need a second lock and a hand-off buffer with its own latency.
 #pragma once
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
 namespace openmpt {
 class module;
 }
+
+// The processor time the calling thread has used: a seek's cost without the
+// time other programs held the processor meanwhile. Windows counts it in
+// scheduler ticks (10 to 16 ms), too coarse; there the wall clock is taken,
+// which errs towards taking a seek for slow.
+std::chrono::nanoseconds ThreadTime();
 
 struct ModuleSection {
   int32_t start = 0, end = 0, restart = 0;
@@ -92,6 +99,8 @@ class AudioMixer {
     bool jump;
   };
   static constexpr int kMaxMarks = 16;
+  // A pass through the section longer than this never reaches its end.
+  static constexpr size_t kMaxPassSeconds = 600;
 
   void DiscardAhead(int32_t heard);
   void TakeMusic(float* out, size_t frames);
@@ -112,6 +121,9 @@ class AudioMixer {
   int32_t position_ = -1;  // where rendering is, ahead of what is heard
   int32_t row_ = -1;       // the row rendering is in, and the frames read of it
   size_t rowRead_ = 0;
+  size_t rowExact_ = 0;    // of those, read one frame at a time
+  size_t passRead_ = 0;    // frames rendered since the start or the last restart
+  bool lastPass_ = false;  // the last restart was slow: no more
   int32_t heard_ = -1;
   std::array<float, kAheadFrames * kChannels> ahead_{};
   size_t aheadPos_ = 0, aheadEnd_ = 0;  // the frames rendered and not yet taken

@@ -1,7 +1,6 @@
 #include "audio/mixer_audio.h"
 
 #include <chrono>
-#include <ctime>
 #include <libopenmpt/libopenmpt.hpp>
 #include <system_error>
 
@@ -9,31 +8,33 @@
 #include "audio/wave_image.h"
 
 namespace {
-// The processor time this thread has used: a seek's cost without the time
-// other programs held the processor meanwhile. Windows counts it in scheduler
-// ticks (10 to 16 ms), as coarse as the threshold; there the wall clock is
-// taken, which errs only towards starting sections on their own thread.
-std::chrono::nanoseconds ThreadTime() {
-#if defined(CLOCK_THREAD_CPUTIME_ID) && !defined(_WIN32)
-  timespec t{};
-  if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) == 0) {
-    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
-  }
-#endif
-  return std::chrono::steady_clock::now().time_since_epoch();
-}
-
 class Locked {
  public:
-  explicit Locked(AudioLock& lock) : lock_(lock) { lock_.Lock(); }
-  ~Locked() { lock_.Unlock(); }
+  explicit Locked(AudioLock& lock) : lock_(lock), held_(lock_.Lock()) {}
+  ~Locked() {
+    if (held_) lock_.Unlock();
+  }
   Locked(const Locked&) = delete;
   Locked& operator=(const Locked&) = delete;
+  // False when the renderer is stuck: the mixer must be left alone.
+  explicit operator bool() const { return held_; }
 
  private:
   AudioLock& lock_;
+  bool held_;
 };
 }  // namespace
+
+bool RenderLock::Lock() {
+  if (stuck_) {
+    if (!mutex_.try_lock()) return false;
+    stuck_ = false;
+    return true;
+  }
+  if (mutex_.try_lock_for(kWait)) return true;
+  stuck_ = true;
+  return false;
+}
 
 MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, AudioLock& lock)
     : mixer_(mixer), lock_(lock) {}
@@ -66,6 +67,7 @@ uint32_t MixerModulePlayer::NextHandle() {
 void MixerModulePlayer::Silence() {
   if (playing_ == 0) return;
   Locked locked(lock_);
+  if (!locked) return;
   mixer_.StopSection();
   playing_ = 0;
 }
@@ -102,6 +104,7 @@ uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, in
   if (slot->slowSeek) {
     Request request{slot, {section, 0, 0}, 0};
     Locked locked(lock_);
+    if (!locked) return 0;
     if (mixer_.Music() == slot->module.get()) mixer_.StopSection();
     request.handle = playing_ = NextHandle();
     if (SeekElsewhere(request)) return playing_;
@@ -109,17 +112,23 @@ uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, in
   }
   {
     Locked locked(lock_);
+    if (!locked) return 0;
     if (mixer_.Music() == slot->module.get()) {
       mixer_.StopSection();
       playing_ = 0;
     }
   }
   SoughtSection sought;
-  if (!AudioMixer::SeekSectionStart(*slot->module, section, sought)) {
+  const auto before = ThreadTime();
+  const bool ready = AudioMixer::SeekSectionStart(*slot->module, section, sought);
+  // The seek at loading may have been quick where this one was not.
+  slot->slowSeek = ThreadTime() - before > std::chrono::milliseconds(kSlowSeekMs);
+  if (!ready) {
     Silence();
     return 0;
   }
   Locked locked(lock_);
+  if (!locked) return 0;
   mixer_.StartSought(*slot->module, sought);
   playing_ = NextHandle();
   return playing_;
@@ -152,7 +161,7 @@ void MixerModulePlayer::SeekLoop() {
     {
       // A stop or a newer start since the request makes it stale.
       Locked locked(lock_);
-      if (ready && playing_ == r.handle) mixer_.StartSought(*r.slot->module, r.sought);
+      if (locked && ready && playing_ == r.handle) mixer_.StartSought(*r.slot->module, r.sought);
     }
     guard.lock();
     busy_ = nullptr;
@@ -164,6 +173,12 @@ void MixerModulePlayer::Release(Slot& slot) {
   std::unique_lock<std::mutex> guard(requestMutex_);
   if (request_ && request_->slot == &slot) request_.reset();
   requestChanged_.wait(guard, [&] { return busy_ != &slot; });
+}
+
+void MixerModulePlayer::Abandon(Slot& slot) {
+  static_cast<void>(slot.module.release());
+  slot.handle = 0;
+  abandoned_ = true;
 }
 
 bool MixerModulePlayer::StopModule(uint32_t playHandle) {
@@ -179,6 +194,12 @@ bool MixerModulePlayer::FreeModule(uint32_t module) {
   std::unique_ptr<openmpt::module> gone;
   {
     Locked locked(lock_);
+    // A stuck renderer may be inside the module: it is left to it, and to
+    // the system at the program's end.
+    if (!locked) {
+      Abandon(*slot);
+      return true;
+    }
     if (mixer_.Music() == slot->module.get()) {
       mixer_.StopSection();
       playing_ = 0;
@@ -208,7 +229,7 @@ bool MixerModulePlayer::Close() {
 
 MixerWaveOutput::~MixerWaveOutput() {
   Locked locked(lock_);
-  mixer_.StopEffect();
+  if (locked) mixer_.StopEffect();
 }
 
 const MixerWaveOutput::Converted* MixerWaveOutput::Convert(const uint8_t* data, size_t size) {
@@ -239,6 +260,7 @@ void MixerWaveOutput::Prepare(const uint8_t* data, size_t size) {
 void MixerWaveOutput::PlayMemory(const uint8_t* data, size_t size) {
   const Converted* c = Convert(data, size);
   Locked locked(lock_);
+  if (!locked) return;
   // A sound that cannot be played still stops the one before it.
   if (c != nullptr && c->playable) {
     mixer_.StartEffect(c->samples.data(), c->samples.size());

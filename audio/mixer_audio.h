@@ -1,10 +1,12 @@
 // The module-player layer and the effect output over an AudioMixer. Commands
-// come from the game thread and reach the mixer under the device lock;
+// come from the game thread and reach the mixer under the audio lock;
 // loading, converting and the seek to a section's start happen outside it, so
 // the callback never waits for them.
 #pragma once
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -17,19 +19,41 @@
 #include "audio/module_player.h"
 #include "audio/wave_output.h"
 
-// Excludes the renderer while a command changes the mixer. The SDL device
-// lock in the game; nothing in tests, which render on their own thread.
+// Excludes the renderer while a command changes the mixer. A real one in the
+// game (RenderLock); nothing in tests, which render on their own thread.
 class AudioLock {
  public:
   virtual ~AudioLock() = default;
-  virtual void Lock() = 0;
+  // False when the renderer did not let go in time: it is stuck, and the
+  // caller must leave the mixer and what it plays alone.
+  virtual bool Lock() = 0;
   virtual void Unlock() = 0;
 };
 
 class NoAudioLock : public AudioLock {
  public:
-  void Lock() override {}
+  bool Lock() override { return true; }
   void Unlock() override {}
+};
+
+// The game's lock. The renderer takes it for each block; a command waits for
+// it at most kWait. A renderer that keeps it longer is taken as stuck: later
+// commands only take the lock when it is free at once, until one does. So a
+// stuck renderer costs the game one wait, and the quit never hangs on it.
+class RenderLock : public AudioLock {
+ public:
+  static constexpr std::chrono::milliseconds kWait{200};
+  bool Lock() override;
+  void Unlock() override { mutex_.unlock(); }
+  // The renderer's side: waits as long as a command holds the lock.
+  void LockRender() { mutex_.lock(); }
+  void UnlockRender() { mutex_.unlock(); }
+  // Whether the last command found the renderer stuck.
+  bool Stuck() const { return stuck_; }
+
+ private:
+  std::timed_mutex mutex_;
+  std::atomic<bool> stuck_{false};
 };
 
 // Sections of a module whose seeks are slow (a song full of pattern loops)
@@ -64,6 +88,10 @@ class MixerModulePlayer : public ModulePlayer {
   // Frees every module and ends the seeking thread; called by the owner of
   // the lock before the lock goes (and by the destructor).
   void StopSeeking();
+  // Whether a module was left to the stuck renderer rather than freed: the
+  // program must then end without the orderly shutdown (std::_Exit), which
+  // would free what the renderer still uses.
+  bool Abandoned() const { return abandoned_; }
 
  private:
   struct Slot {
@@ -85,6 +113,8 @@ class MixerModulePlayer : public ModulePlayer {
   void SeekLoop();
   // Returns once the seeking thread neither uses nor will use the slot.
   void Release(Slot& slot);
+  // Leaves the slot's module to the stuck renderer, and frees the slot.
+  void Abandon(Slot& slot);
 
   AudioMixer& mixer_;
   AudioLock& lock_;
@@ -94,6 +124,7 @@ class MixerModulePlayer : public ModulePlayer {
   // lock, by the seeking thread.
   uint32_t playing_ = 0;
   uint32_t lastHandle_ = 0;
+  bool abandoned_ = false;
 
   // Never held together with the audio lock by the seeking thread.
   std::mutex requestMutex_;

@@ -55,7 +55,7 @@ void SdlAudio::OpenDevice() {
 }
 
 SdlAudio::~SdlAudio() {
-  // A section start still being sought takes the device lock when done: the
+  // A section start still being sought takes the audio lock when done: the
   // seeking thread ends before the device goes.
   player_.StopSeeking();
   // Closing waits for the callback to return; only then may the mixer, the
@@ -65,16 +65,10 @@ SdlAudio::~SdlAudio() {
   if (subsystem_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-void SdlAudio::Lock() {
-  if (device_ != 0) SDL_LockAudioDevice(device_);
-}
-
-void SdlAudio::Unlock() {
-  if (device_ != 0) SDL_UnlockAudioDevice(device_);
-}
-
 void SdlAudio::Callback(void* self, uint8_t* stream, int length) {
   auto* audio = static_cast<SdlAudio*>(self);
   const size_t frames = static_cast<size_t>(length) / (sizeof(float) * AudioMixer::kChannels);
+  audio->lock_.LockRender();
   audio->mixer_.Render(reinterpret_cast<float*>(stream), frames);
+  audio->lock_.UnlockRender();
 }

@@ -17,7 +17,8 @@ case "${1:-}" in
   web) packages=("${web[@]}") ;;
   "") packages=("${play[@]}" "${web[@]}" libgtest-dev libgmock-dev libbenchmark-dev
                 xvfb xdotool imagemagick fonts-dejavu-core x11-utils x11-xserver-utils sox
-                file lintian appstream desktop-file-utils weston) ;;
+                file lintian appstream desktop-file-utils weston
+                clang-14 libclang-rt-14-dev) ;;
   *) echo "usage: scripts/setup.sh [play | web]" >&2; exit 2 ;;
 esac
 install_packages setup "${packages[@]}"

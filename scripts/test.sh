@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice:
 # once as released, once under AddressSanitizer and UndefinedBehaviorSanitizer;
+# then the music path's fuzz target over its kept cases and a short fixed run;
 # then the figures of the mix, which fail when any sample reaches full scale;
 # then checks the installed game and its .deb (scripts/check-package.sh);
 # then the browser build in headless Chromium and the Windows build under Wine.
@@ -14,6 +15,10 @@ for preset in release asan; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+# The music path under libFuzzer: every kept case replayed, then a fixed
+# number of runs from a fixed seed (scripts/fuzz.sh).
+echo "== fuzz"
+scripts/fuzz.sh --check
 # The mix: each effect at every row of every tune must stay under full scale.
 echo "== sound figures"
 scripts/sound-figures.sh build/release

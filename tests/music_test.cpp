@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "assets/resources.h"
 #include "audio/mixer.h"
 #include "audio/mixer_audio.h"
 #include "audio/module_file.h"
@@ -514,12 +516,82 @@ TEST(MusicLayer, APipeSwappedInForTheFileNeverBlocks) {
   std::filesystem::remove_all(dir);
 }
 
+// Every case the fuzzing found (tests/fuzz/found), played as the game plays
+// its music: loaded, each section started and rendered in the device's
+// blocks, effects over them. Each plays or falls silent within its blocks;
+// a render that never returns ends the test program. The first case found
+// leaves its title loop at once: silence, not a busy loop of restarts.
+TEST(MusicLayer, FoundCasesPlayOrFallSilent) {
+  struct Watchdog {
+    std::atomic<bool> finished{false};
+    std::thread thread{[this] {
+      const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+      while (!finished && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+      if (finished) return;
+      std::fprintf(stderr, "FoundCasesPlayOrFallSilent: a render did not return in 2 minutes\n");
+      std::_Exit(1);
+    }};
+    ~Watchdog() {
+      finished = true;
+      thread.join();
+    }
+  } watchdog;
+  std::vector<std::filesystem::path> cases;
+  for (const auto& entry : std::filesystem::directory_iterator(KESTRANE_FUZZ_FOUND)) {
+    if (entry.path().extension() == ".snd") cases.push_back(entry.path());
+  }
+  ASSERT_FALSE(cases.empty());
+  // Sections of a module whose seeks are slow start on the seeking thread,
+  // which takes the lock as the game's device does.
+  struct MutexLock : AudioLock {
+    bool Lock() override {
+      m.lock();
+      return true;
+    }
+    void Unlock() override { m.unlock(); }
+    std::mutex m;
+  };
+  const auto shot = FindResource("wave101.wav");
+  for (const std::filesystem::path& file : cases) {
+    SCOPED_TRACE(file.filename().string());
+    AudioMixer mixer(48000);
+    MutexLock lock;
+    MixerModulePlayer player(mixer, lock);
+    MixerWaveOutput effects(mixer, lock);
+    const uint32_t module = player.LoadModule(file.c_str());
+    for (const MusicSection& s : {kTitleMusic, kPlayMusic, kDeathJingle}) {
+      player.PlayModuleSection(module, s.start, s.end, s.restart, s.loop);
+      std::vector<float> block(2 * 512);
+      for (int b = 0; b < 2 * 48000 / 512; ++b) {
+        if (b % 20 == 0) effects.PlayMemory(shot.data(), shot.size());
+        std::lock_guard<std::mutex> guard(lock.m);
+        mixer.Render(block.data(), 512);
+        for (float v : block) ASSERT_TRUE(std::fabs(v) <= AudioMixer::kCeiling);
+      }
+    }
+  }
+  // The hanging file: its title falls silent at once.
+  Layer l(48000);
+  const uint32_t module = l.player.LoadModule(
+      (std::filesystem::path(KESTRANE_FUZZ_FOUND) / "music-hang-1.snd").c_str());
+  ASSERT_NE(module, 0u);
+  l.player.PlayModuleSection(module, kTitleMusic.start, kTitleMusic.end, kTitleMusic.restart,
+                             kTitleMusic.loop);
+  for (float v : l.Render(1)) ASSERT_EQ(v, 0.0f);
+  EXPECT_EQ(l.mixer.CurrentPosition(), -1);
+}
+
 // A module whose seeks are slow has its section starts prepared on a thread
 // of its own, where neither the game nor the callback waits for them; a stop
 // or a newer start made meanwhile wins over a start still being prepared.
 TEST(MusicLayer, SlowSeekingSectionsStartWithoutHoldingTheCaller) {
   struct MutexLock : AudioLock {
-    void Lock() override { m.lock(); }
+    bool Lock() override {
+      m.lock();
+      return true;
+    }
     void Unlock() override { m.unlock(); }
     std::mutex m;
   };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Drives the real game in a real X window on a private X server: caption and
 # size, the title picture and its moving banner, Space into play, Escape back,
-# the web link, and a clean exit by Escape and by closing the window.
+# the web link, a clean exit by Escape and by closing the window, and one
+# within a second, whatever the audio thread does, with a hostile music file.
 # Usage: title_e2e.sh KESTRANE-EXECUTABLE PICTURE-FOLDER CLOSE-WINDOW-HELPER
 # Exit code 77 means skipped: the X tools this needs are not installed.
 set -uo pipefail
@@ -146,5 +147,43 @@ wait_for 5 play_shown || fail "second run: Space did not start play"
 wait_for 3 shows_what_was_drawn || fail "play is not what was drawn"
 "$close_window" "$window"
 expect_exit_0 "closing the window during play"
+
+# --- A music file that once hung the audio thread (found by fuzzing), beside
+# a copy of the game as its music: the title shows, and Escape, the window's
+# close and SIGTERM each end the game with exit code 0 within a second.
+mkdir "$work/hang"
+cp "$game" "$work/hang/kestrane"
+cp "$(dirname "$0")/../fuzz/found/music-hang-1.snd" "$work/hang/Kestrane.snd"
+game=$work/hang/kestrane
+# A sanitizer build's leak check at exit takes a second of its own; the runs
+# above check for leaks.
+game_env+=(ASAN_OPTIONS=detect_leaks=0)
+# Whether the game is gone within a second of the moment given (ns).
+gone_within_1s() {
+  while kill -0 "$game_pid" 2>/dev/null; do
+    [ $(($(date +%s%N) - $1)) -lt 1000000000 ] || return 1
+    sleep 0.02
+  done
+  echo "hanging music: $way ended the game in $((($(date +%s%N) - $1) / 1000000)) ms" >&2
+}
+for way in Escape close SIGTERM; do
+  start_game
+  wait_for 5 title_shown || fail "hanging music: the title picture did not show"
+  sleep 0.5  # the music plays, or hangs, meanwhile
+  # The second counts from the request's delivery, not from the start of the
+  # tool that makes it, which a busy machine may delay.
+  case $way in
+    Escape) xdotool keydown Escape ;;
+    close) "$close_window" "$window" ;;
+    SIGTERM) kill -TERM "$game_pid" ;;
+  esac
+  asked=$(date +%s%N)
+  if ! gone_within_1s "$asked"; then
+    kill -KILL "$game_pid" 2>/dev/null
+    fail "hanging music: $way did not end the game within a second"
+  fi
+  [ "$way" != Escape ] || xdotool keyup Escape
+  expect_exit_0 "hanging music: $way"
+done
 
 echo "title end-to-end: all checks passed"
