@@ -19,9 +19,11 @@ size_t RowFrames(int rate, int32_t speed, int32_t tempo) {
          (2 * static_cast<size_t>(tempo));
 }
 
-// A restart's seek costing more processor time than this (the game's own
-// take under half a millisecond) would hold the audio thread up every pass.
-constexpr std::chrono::milliseconds kSlowRestart{5};
+// A restart's seek may cost at most this share of the pass it ends (the
+// game's own take under half a millisecond after passes of many seconds):
+// a dearer one would keep the audio thread from keeping up. A share, not a
+// fixed time, so a slow machine or a preempted thread never cuts a loop short.
+constexpr int kRestartShareOfPass = 4;
 
 // Stateless, so a section sounds the same whatever played before it.
 float SoftClip(float x) {
@@ -225,9 +227,11 @@ void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
     }
     // A slow seek here holds up the audio thread once; after it, the section
     // plays to its end once more and falls silent.
+    const auto pass =
+        std::chrono::nanoseconds(passRead_ * 1000000000ull / static_cast<size_t>(rate_));
     const auto before = ThreadTime();
     music_->set_position_order_row(section_.restart, 0);
-    lastPass_ = ThreadTime() - before > kSlowRestart;
+    lastPass_ = (ThreadTime() - before) * kRestartShareOfPass > pass;
     row_ = -1;
     passRead_ = 0;
     position_ = music_->get_current_order();
