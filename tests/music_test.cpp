@@ -2,9 +2,9 @@
 // game's module laid out in its sections, and the music operations.
 #include "game/music.h"
 
-#include <gtest/gtest.h>
-
+#include <SDL.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -25,9 +25,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/memory_limit.h"
+#include "assets/resources.h"
 #include "audio/mixer.h"
 #include "audio/mixer_audio.h"
 #include "audio/module_file.h"
+#include "audio/sdl_audio.h"
 #include "audio/silent_audio.h"
 #include "tests/scripted_platform.h"
 
@@ -38,7 +41,6 @@ extern "C" const char* __asan_default_options() {
   return "allocator_may_return_null=1";
 }
 #endif
-
 
 namespace {
 
@@ -118,7 +120,8 @@ std::string LoopingModule() {
     for (int c = 0; c < kChannels; ++c) {
       // Loop start on the first row, loop back 15 times from a row of its own.
       if (r == 0 || r == kRows - 1 - 3 * c) {
-        rows += {static_cast<char>((c + 1) | 0x80), 0x08, 19, static_cast<char>(r == 0 ? 0xB0 : 0xBF)};
+        rows +=
+            {static_cast<char>((c + 1) | 0x80), 0x08, 19, static_cast<char>(r == 0 ? 0xB0 : 0xBF)};
       }
     }
     rows += '\0';
@@ -437,12 +440,16 @@ constexpr int kRefusedStatus = 3;  // apart from 1, which a sanitizer's abort ex
 
 LoadRun LoadInChild(const std::string& path) {
   const pid_t child = ::fork();
-  if (child == 0) _exit(LoadModuleFile(path.c_str()) != nullptr ? 0 : kRefusedStatus);
+  if (child == 0) {
+    const MemoryLimit budget(kMaxModuleMemory);  // as at start-up
+    _exit(LoadModuleFile(path.c_str()) != nullptr ? 0 : kRefusedStatus);
+  }
   int status = 0;
   rusage use{};
   if (child < 0 || ::wait4(child, &status, 0, &use) != child) return {LoadEnd::kDied, -1};
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {LoadEnd::kLoaded, use.ru_maxrss};
-  if (WIFEXITED(status) && WEXITSTATUS(status) == kRefusedStatus) return {LoadEnd::kRefused, use.ru_maxrss};
+  if (WIFEXITED(status) && WEXITSTATUS(status) == kRefusedStatus)
+    return {LoadEnd::kRefused, use.ru_maxrss};
   return {LoadEnd::kDied, use.ru_maxrss};
 }
 
@@ -540,8 +547,8 @@ TEST(MusicLayer, SlowSeekingSectionsStartWithoutHoldingTheCaller) {
   // Waits for the position; when want is -1, for longer than a seek takes,
   // watching that nothing starts.
   auto settle = [&](int want) {
-    const auto end = std::chrono::steady_clock::now() +
-                     std::chrono::milliseconds(want < 0 ? 500 : 30000);
+    const auto end =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(want < 0 ? 500 : 30000);
     while (std::chrono::steady_clock::now() < end) {
       const int now = position();
       if (want < 0 ? now != -1 : now == want) return now;
@@ -562,6 +569,51 @@ TEST(MusicLayer, SlowSeekingSectionsStartWithoutHoldingTheCaller) {
   player.PlayModuleSection(module, 12, 19, 12, true);
   EXPECT_TRUE(player.FreeModule(module));  // waits for the start being prepared
   EXPECT_EQ(position(), -1);
+}
+
+// The game's thread, the device's, the seeking thread and the one that
+// replaces a lost device share the mixer: sections change (some sought on
+// their own thread), music and effects go off and on, devices are lost, and
+// everything shuts down while a start is still being sought. The test
+// command runs this under ThreadSanitizer (the tsan preset) too, which fails
+// it on any access the locks leave unordered.
+TEST(MusicThreads, TheGameTheDeviceAndTheSeekerShareTheMixer) {
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("kestrane_threads_" + std::to_string(::getpid()) + ".snd"))
+                               .string();
+  std::ofstream(path, std::ios::binary) << LoopingModule();
+  auto audio = std::make_unique<SdlAudio>();  // SDL's dummy device, its thread rendering
+  ASSERT_TRUE(audio->HasDevice());
+  const uint32_t slow = audio->Player().LoadModule(path.c_str());
+  const uint32_t tune = audio->Player().LoadModule(kModule);
+  std::filesystem::remove(path);
+  ASSERT_NE(slow, 0u);
+  ASSERT_NE(tune, 0u);
+  const auto shot = FindResource("wave101.wav");
+  for (int round = 0; round < 24; ++round) {
+    const uint32_t module = round % 2 ? slow : tune;
+    const int32_t start = round % 19;
+    const uint32_t play =
+        audio->Player().PlayModuleSection(module, start, 19, start, round % 3 > 0);
+    ASSERT_NE(play, 0u) << round;
+    if (round % 3 != 1) audio->Effects().PlayMemory(shot.data(), shot.size());  // S on
+    SDL_Delay(static_cast<uint32_t>(round % 4) * 10);
+    if (round % 4 == 1) {
+      EXPECT_TRUE(audio->Player().StopModule(play));  // M off
+    }
+    if (round % 6 == 5) {
+      const uint32_t opened = audio->DevicesOpened();
+      SDL_Event removed{};
+      removed.adevice.type = SDL_AUDIODEVICEREMOVED;
+      removed.adevice.which = audio->Device();
+      SDL_PushEvent(&removed);
+      // The next loss waits for the new device.
+      for (int i = 0; i < 3000 && audio->DevicesOpened() == opened; ++i) SDL_Delay(10);
+      ASSERT_GT(audio->DevicesOpened(), opened);
+    }
+  }
+  audio->Player().PlayModuleSection(slow, 0, 19, 0, true);
+  audio.reset();  // a start still being sought
 }
 
 // The music operations of the game, over a player that records its calls.
