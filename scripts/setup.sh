@@ -16,7 +16,7 @@ case "${1:-}" in
   play) packages=("${play[@]}") ;;
   web) packages=("${web[@]}") ;;
   "") packages=("${play[@]}" "${web[@]}" libgtest-dev libgmock-dev libbenchmark-dev
-                xvfb xdotool imagemagick fonts-dejavu-core x11-utils sox
+                xvfb xdotool imagemagick fonts-dejavu-core x11-utils sox pulseaudio pulseaudio-utils
                 file lintian appstream desktop-file-utils weston) ;;
   *) echo "usage: scripts/setup.sh [play | web]" >&2; exit 2 ;;
 esac

@@ -19,7 +19,7 @@ sound_check=$2
 shot_wave=$3
 
 source "$(dirname "$0")/x_session.sh"
-require_tools Xvfb xdotool pulseaudio parec sox
+require_tools Xvfb xdotool
 start_xvfb
 game_env=(SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture.raw")
 
@@ -59,6 +59,7 @@ done
 echo "sound end-to-end: the disk device's capture is right"
 
 # ---- A sound server that goes away and comes back.
+require_tools pulseaudio pactl parec sox
 pulse_dir="$work/pulse"
 mkdir -p "$pulse_dir/home" && chmod 700 "$pulse_dir"
 pulse_pid=""
