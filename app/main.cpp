@@ -71,9 +71,7 @@ int main(int, char**) {
 #ifdef __EMSCRIPTEN__
     // The page outlives the game: close the audio device and the canvas's
     // handlers on the way out, then let the page offer another game.
-    EM_ASM(setTimeout(function() {
-             if (Module['onGameEnded']) Module['onGameEnded']();
-           }););
+    EM_ASM(setTimeout(function() { if (Module['onGameEnded']) Module['onGameEnded'](); }););
     return 0;
 #endif
     // The program ends here with the window still open; the system takes it

@@ -66,17 +66,13 @@ int OpenForReading(const char* path) {
   return ::_wopen(wide.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 }
 using FileStatus = struct _stat64;
-int StatusOf(int fd, FileStatus& st) {
-  return ::_fstat64(fd, &st);
-}
+int StatusOf(int fd, FileStatus& st) { return ::_fstat64(fd, &st); }
 #else
 int OpenForReading(const char* path) {
   return ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
 }
 using FileStatus = struct stat;
-int StatusOf(int fd, FileStatus& st) {
-  return ::fstat(fd, &st);
-}
+int StatusOf(int fd, FileStatus& st) { return ::fstat(fd, &st); }
 #endif
 
 // Opens first and checks what was opened, so nothing can be swapped in

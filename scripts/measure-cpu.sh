@@ -10,7 +10,7 @@
 # at scale 1, play below 5 at scale 2; peak below 13 MiB at scale 1. Wake-ups
 # of the game's main thread (context switches in /proc): at most 60 a second
 # on the title (50 banner steps) and 30 in play (20 frames); of SDL's audio
-# thread, at most 25 a second.
+# thread (the times it slept), at most 25 a second.
 # Usage: [RUNS=n] scripts/measure-cpu.sh [path/to/kestrane] [seconds] [scales...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,12 +27,13 @@ cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{s += $1} END {printf "%.0f\n"
 # Times the main thread was switched out (it slept or was preempted): its
 # wake-ups.
 switches() { awk '/ctxt_switches/ {s += $2} END {print s}' /proc/"$1"/task/"$1"/status; }
-# The same for SDL's audio thread (named SDLAudioP<n>), 0 when there is none.
+# Times SDL's audio thread (named SDLAudioP<n>) went to sleep: its wake-ups,
+# without the preemptions a busy machine adds; 0 when there is none.
 audio_switches() {
   local task
   for task in /proc/"$1"/task/*; do
     if grep -q '^SDLAudioP' "$task/comm" 2>/dev/null; then
-      awk '/ctxt_switches/ {s += $2} END {print s}' "$task/status"
+      awk '/^voluntary_ctxt_switches/ {print $2}' "$task/status"
       return 0
     fi
   done

@@ -3,8 +3,9 @@
 #include "game/music.h"
 
 #include <SDL.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -41,6 +42,7 @@ extern "C" const char* __asan_default_options() {
   return "allocator_may_return_null=1";
 }
 #endif
+
 
 namespace {
 
@@ -120,8 +122,7 @@ std::string LoopingModule() {
     for (int c = 0; c < kChannels; ++c) {
       // Loop start on the first row, loop back 15 times from a row of its own.
       if (r == 0 || r == kRows - 1 - 3 * c) {
-        rows +=
-            {static_cast<char>((c + 1) | 0x80), 0x08, 19, static_cast<char>(r == 0 ? 0xB0 : 0xBF)};
+        rows += {static_cast<char>((c + 1) | 0x80), 0x08, 19, static_cast<char>(r == 0 ? 0xB0 : 0xBF)};
       }
     }
     rows += '\0';
@@ -448,8 +449,7 @@ LoadRun LoadInChild(const std::string& path) {
   rusage use{};
   if (child < 0 || ::wait4(child, &status, 0, &use) != child) return {LoadEnd::kDied, -1};
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {LoadEnd::kLoaded, use.ru_maxrss};
-  if (WIFEXITED(status) && WEXITSTATUS(status) == kRefusedStatus)
-    return {LoadEnd::kRefused, use.ru_maxrss};
+  if (WIFEXITED(status) && WEXITSTATUS(status) == kRefusedStatus) return {LoadEnd::kRefused, use.ru_maxrss};
   return {LoadEnd::kDied, use.ru_maxrss};
 }
 
@@ -547,8 +547,8 @@ TEST(MusicLayer, SlowSeekingSectionsStartWithoutHoldingTheCaller) {
   // Waits for the position; when want is -1, for longer than a seek takes,
   // watching that nothing starts.
   auto settle = [&](int want) {
-    const auto end =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(want < 0 ? 500 : 30000);
+    const auto end = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(want < 0 ? 500 : 30000);
     while (std::chrono::steady_clock::now() < end) {
       const int now = position();
       if (want < 0 ? now != -1 : now == want) return now;
