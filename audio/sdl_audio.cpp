@@ -157,6 +157,7 @@ void SdlAudio::Close(uint32_t device) {
   try {
     std::thread([device, closing] {
       SDL_CloseAudioDevice(device);
+      SDL_TLSCleanup();  // SDL's error text for this thread, which SDL did not start
       {
         std::lock_guard<std::mutex> guard(closing->mutex);
         closing->finished = true;
@@ -203,6 +204,9 @@ void SdlAudio::Keep(int waitMs) {
       }
       waitMs = retry_.Opened(Open(retry_.MayRestartSubsystem()));
     }
+    // SDL keeps the error text of a failed open for each thread, and frees
+    // it only for threads of its own, which this one is not.
+    SDL_TLSCleanup();
     guard.lock();
   }
 }
