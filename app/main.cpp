@@ -14,9 +14,11 @@
 #include "app/event_loop.h"
 #include "app/fatal.h"
 #include "app/main_form.h"
+#include "app/memory_limit.h"
 #include "app/sdl_platform.h"
 #include "assets/resources.h"
 #include "assets/surfaces.h"
+#include "audio/module_file.h"
 #include "audio/sdl_audio.h"
 
 int main(int, char**) {
@@ -35,8 +37,9 @@ int main(int, char**) {
   platform->SetIcon(gfx.icon);
 
   EventLoop loop(*platform);
-  // Without an audio device the game plays on in silence. It opens once the
-  // music is loaded: no other thread runs under the load's memory cap.
+  // Without an audio device the game plays on in silence, and has sound as
+  // soon as one can be opened. It opens once the music is loaded: no other
+  // thread runs under the load's memory cap.
   SdlAudio audio(SdlAudio::When::OpenLater);
   for (const char* wave : {"wave101.wav", "wave102.wav"}) {
     const auto bytes = FindResource(wave);
@@ -54,8 +57,14 @@ int main(int, char**) {
   if (base != nullptr) exeFolder = base;
   SDL_free(base);
   try {
+    // The music is loaded under a bound on the memory it may take; the bound
+    // is the whole process's, so it ends before the device opens its threads.
+    std::optional<MemoryLimit> loadLimit(std::in_place, kMaxModuleMemory);
     Form_Load(game, exeFolder ? std::optional<std::string_view>(*exeFolder) : std::nullopt,
-              [&audio] { audio.OpenDevice(); });
+              [&audio, &loadLimit] {
+                loadLimit.reset();
+                audio.OpenDevice();
+              });
     platform->ShowWindow();
     loop.Run();
   } catch (const ProgramExit&) {

@@ -106,6 +106,19 @@ void AudioMixer::StopEffect() {
   StartEffect(nullptr, 0);
 }
 
+void AudioMixer::RestartOnNewDevice() {
+  StopEffect();
+  if (music_ != nullptr) {
+    StartSection(*music_, section_);
+  } else {
+    StopSection();
+  }
+  std::fill(std::begin(last_), std::end(last_), 0.0f);
+  smoothLeft_ = 0;
+  jumpCount_ = 0;
+  jumpPending_ = true;
+}
+
 void AudioMixer::TakeMusic(float* out, size_t frames) {
   size_t done = 0;
   while (done < frames) {

@@ -85,10 +85,19 @@ class AudioMixer {
   void StartEffect(const float* samples, size_t count);
   void StopEffect();
   bool EffectPlaying() const { return effectPos_ < effectCount_; }
+  // The frames of the effect last started rendered so far.
+  size_t EffectFramesRendered() const { return effectPos_; }
 
   // Renders frames stereo frames (interleaved left, right). Never throws: a
   // module that fails while rendering is dropped and the music falls silent.
   void Render(float* out, size_t frames) noexcept;
+
+  // For a new device after the old one was lost: its output starts from
+  // silence, so the first block fades in from nothing rather than from the
+  // last sound the old device was sent; the section playing, if any, starts
+  // again from its start (its seek runs here, under the caller's lock). The
+  // effect playing is dropped: a shot heard late is worse than none.
+  void RestartOnNewDevice();
 
  private:
   // Where, inside the music rendered ahead, the position heard changes, and

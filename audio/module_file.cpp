@@ -12,14 +12,9 @@
 #include <string>
 #include <vector>
 
-#ifdef __linux__
-#include <sys/resource.h>
-#endif
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
-// After windows.h, whose types it takes.
-#include <psapi.h>
 #endif
 
 namespace {
@@ -122,102 +117,6 @@ std::vector<char> ReadModuleBytes(const char* path) {
   return bytes;
 }
 
-// While it lives, the process may map no more than kMaxModuleMemory of data
-// beyond what it holds now. A few bytes can declare gigabytes (a packed
-// container's unpacked size, a sample's length) that the library would
-// allocate and zero-fill before finding nothing in them; past the budget its
-// allocations fail at once, and it gives up on the file or drops the sample.
-// The limit is the process's, so the budget leaves room for the other
-// threads, which allocate next to nothing. Linux bounds the data segment;
-// Windows the memory committed, through a job the process puts itself in.
-class LoadMemoryLimit {
- public:
-  LoadMemoryLimit() {
-#ifdef _WIN32
-    static const HANDLE job = OwnJob();
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    if (job == nullptr ||
-        !::GetProcessMemoryInfo(::GetCurrentProcess(),
-                                reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                                sizeof counters)) {
-      return;
-    }
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = Limits(job);
-    limits.BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_PROCESS_MEMORY;
-    limits.ProcessMemoryLimit = counters.PrivateUsage + kMaxModuleMemory;
-    if (::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
-                                  sizeof limits)) {
-      job_ = job;
-    }
-#endif
-#ifdef __linux__
-    const long long held = DataBytes();
-    if (held < 0 || ::getrlimit(RLIMIT_DATA, &saved_) != 0) return;
-    const rlim_t limit = static_cast<rlim_t>(held) + kMaxModuleMemory;
-    if (saved_.rlim_cur != RLIM_INFINITY && saved_.rlim_cur <= limit) return;
-    rlimit bounded = saved_;
-    bounded.rlim_cur = std::min(limit, saved_.rlim_max);
-    active_ = ::setrlimit(RLIMIT_DATA, &bounded) == 0;
-#endif
-  }
-  ~LoadMemoryLimit() {
-#ifdef __linux__
-    if (active_) ::setrlimit(RLIMIT_DATA, &saved_);
-#endif
-#ifdef _WIN32
-    if (job_ == nullptr) return;
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = Limits(job_);
-    limits.BasicLimitInformation.LimitFlags &= ~static_cast<DWORD>(JOB_OBJECT_LIMIT_PROCESS_MEMORY);
-    ::SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-#endif
-  }
-  LoadMemoryLimit(const LoadMemoryLimit&) = delete;
-  LoadMemoryLimit& operator=(const LoadMemoryLimit&) = delete;
-
- private:
-#ifdef __linux__
-  // The private writable memory mapped now, as the limit counts it.
-  static long long DataBytes() {
-    std::FILE* status = std::fopen("/proc/self/status", "re");
-    if (status == nullptr) return -1;
-    long long kib = -1;
-    char line[128];
-    while (std::fgets(line, sizeof line, status) != nullptr) {
-      if (std::sscanf(line, "VmData: %lld kB", &kib) == 1) break;
-    }
-    std::fclose(status);
-    return kib < 0 ? -1 : kib * 1024;
-  }
-  rlimit saved_{};
-  bool active_ = false;
-#endif
-#ifdef _WIN32
-  // The job the process joins once, for good: a process cannot leave one.
-  // Programs it starts (the browser for the page's link) break away from it
-  // silently, so no limit of ours ever reaches them.
-  static HANDLE OwnJob() {
-    const HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
-    if (job == nullptr) return nullptr;
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
-    if (!::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
-                                   sizeof limits) ||
-        !::AssignProcessToJobObject(job, ::GetCurrentProcess())) {
-      ::CloseHandle(job);
-      return nullptr;
-    }
-    return job;
-  }
-  static JOBOBJECT_EXTENDED_LIMIT_INFORMATION Limits(HANDLE job) {
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    ::QueryInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits,
-                                nullptr);
-    return limits;
-  }
-  HANDLE job_ = nullptr;
-#endif
-};
 }  // namespace
 
 std::unique_ptr<openmpt::module> LoadModuleFile(const char* path) {
@@ -225,7 +124,6 @@ std::unique_ptr<openmpt::module> LoadModuleFile(const char* path) {
   const std::vector<char> bytes = ReadModuleBytes(path);
   if (bytes.empty() || IsCutShortMod(bytes)) return nullptr;
   try {
-    const LoadMemoryLimit budget;
     std::ostream quiet(nullptr);  // the library's load messages go nowhere
     auto module = std::make_unique<openmpt::module>(bytes, quiet);
     // The mixer owns the looping: the song must never end or fade by itself.

@@ -17,7 +17,7 @@ case "${1:-}" in
   web) packages=("${web[@]}") ;;
   "") packages=("${play[@]}" "${web[@]}" libgtest-dev libgmock-dev libbenchmark-dev
                 xvfb xdotool imagemagick fonts-dejavu-core x11-utils x11-xserver-utils sox
-                file lintian appstream desktop-file-utils weston
+                pulseaudio pulseaudio-utils file lintian appstream desktop-file-utils weston
                 clang-14 libclang-rt-14-dev) ;;
   *) echo "usage: scripts/setup.sh [play | web]" >&2; exit 2 ;;
 esac

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice:
 # once as released, once under AddressSanitizer and UndefinedBehaviorSanitizer;
+# then the unit tests under ThreadSanitizer;
 # then the music path's fuzz target over its kept cases and a short fixed run;
 # then the figures of the mix, which fail when any sample reaches full scale;
 # then checks the installed game and its .deb (scripts/check-package.sh);
@@ -9,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs=$(nproc)
-for preset in release asan; do
+for preset in release asan tsan; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"

@@ -276,6 +276,105 @@ TEST_F(EffectOutput, DataThatCannotBePlayedIsSilentAndStopsTheSoundBefore) {
   EXPECT_FALSE(mixer.EffectPlaying());
 }
 
+// Wherever the sound is cut (the music starts, stops, loops back, the jingle
+// cuts the tune, a shot cuts a shot, a new device replaces a lost one),
+// neither channel steps between two frames further than the sounds on either
+// side of the cut step by themselves: no cut clicks.
+TEST(Mixer, NoCutClicks) {
+  constexpr int kRate = 48000;
+  AudioMixer mixer(kRate);
+  NoAudioLock lock;
+  MixerModulePlayer player(mixer, lock);
+  MixerWaveOutput effects(mixer, lock);
+  const std::vector<uint8_t> shot = Resource("wave101.wav");
+  const uint32_t module = player.LoadModule(KESTRANE_MUSIC_FILE);
+  ASSERT_NE(module, 0u);
+  std::vector<float> out;
+  auto render = [&](size_t frames) {
+    const size_t at = out.size() / 2;
+    out.resize(out.size() + 2 * frames);
+    mixer.Render(out.data() + 2 * at, frames);
+  };
+  // Renders on to a loud frame, where a cut would step furthest.
+  auto renderToLoud = [&] {
+    for (int i = 0; i < 5 * kRate; ++i) {
+      render(1);
+      if (std::fabs(out[out.size() - 2]) > 0.35f || std::fabs(out.back()) > 0.35f) return;
+    }
+    FAIL() << "nothing loud to cut";
+  };
+  struct Cut {
+    const char* what;
+    size_t frame;
+    bool fromSilence;  // a new device: what was heard just before is silence
+  };
+  std::vector<Cut> cuts;
+  auto cut = [&](const char* what, bool fromSilence = false) {
+    cuts.push_back({what, out.size() / 2, fromSilence});
+  };
+
+  render(4000);
+  cut("music start");
+  uint32_t play = player.PlayModuleSection(module, 10, 19, 12, true);
+  render(4000);
+  renderToLoud();
+  cut("music stop");
+  player.StopModule(play);
+  render(4000);
+  player.PlayModuleSection(module, 10, 19, 12, true);
+  render(4000);
+  renderToLoud();
+  cut("the jingle cutting the tune");
+  player.PlayModuleSection(module, 9, 9, 9, false);
+  render(4000);
+  // The jingle ends by itself, then a shot is cut by the next.
+  while (mixer.Music() != nullptr) render(1000);
+  render(4000);
+  effects.PlayMemory(shot.data(), shot.size());
+  render(1000);
+  renderToLoud();
+  cut("a shot cutting a shot");
+  effects.PlayMemory(shot.data(), shot.size());
+  render(20000);
+  // The title tune loops from its last position back to its second.
+  play = player.PlayModuleSection(module, 0, 8, 1, true);
+  while (mixer.CurrentPosition() != 8) render(1000);
+  while (mixer.CurrentPosition() == 8) render(1);
+  cut("the tune looping back");  // within a frame or two of here
+  render(4000);
+  renderToLoud();
+  cut("the device reopened", true);
+  mixer.RestartOnNewDevice();
+  render(4000);
+
+  // The steps of the sounds themselves, 40 ms either side of the cut and
+  // clear of its blend.
+  constexpr size_t kAround = kRate / 25, kBlend = 200;
+  auto largestStep = [&](int channel, size_t from, size_t to, float before) {
+    float largest = 0;
+    for (size_t i = from; i < to; ++i) {
+      const float now = out[2 * i + static_cast<size_t>(channel)];
+      largest = std::max(largest, std::fabs(now - before));
+      before = now;
+    }
+    return largest;
+  };
+  for (const Cut& c : cuts) {
+    for (int channel = 0; channel < 2; ++channel) {
+      const auto at = [&](size_t frame) { return out[2 * frame + static_cast<size_t>(channel)]; };
+      const size_t from = c.fromSilence ? c.frame : c.frame - 2;
+      const float before = c.fromSilence ? 0.0f : at(from - 1);
+      const float own = std::max(
+          c.fromSilence ? 0.0f : largestStep(channel, from - kAround, from, at(from - kAround - 1)),
+          largestStep(channel, c.frame + kBlend, c.frame + kAround, at(c.frame + kBlend - 1)));
+      // The fade takes the step away from the cut's own frame and spreads
+      // it thin over those after; at the cut, no step stands out.
+      const float atCut = largestStep(channel, from, c.frame + 3, before);
+      EXPECT_LE(atCut, own + 0.02f) << c.what << ", channel " << channel;
+    }
+  }
+}
+
 class RecordingWaveOutput : public WaveOutput {
  public:
   void PlayMemory(const uint8_t* data, size_t size) override { played.emplace_back(data, size); }

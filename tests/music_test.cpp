@@ -2,6 +2,7 @@
 // game's module laid out in its sections, and the music operations.
 #include "game/music.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -26,10 +27,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/memory_limit.h"
 #include "assets/resources.h"
 #include "audio/mixer.h"
 #include "audio/mixer_audio.h"
 #include "audio/module_file.h"
+#include "audio/sdl_audio.h"
 #include "audio/silent_audio.h"
 #include "tests/scripted_platform.h"
 
@@ -439,7 +442,10 @@ constexpr int kRefusedStatus = 3;  // apart from 1, which a sanitizer's abort ex
 
 LoadRun LoadInChild(const std::string& path) {
   const pid_t child = ::fork();
-  if (child == 0) _exit(LoadModuleFile(path.c_str()) != nullptr ? 0 : kRefusedStatus);
+  if (child == 0) {
+    const MemoryLimit budget(kMaxModuleMemory);  // as at start-up
+    _exit(LoadModuleFile(path.c_str()) != nullptr ? 0 : kRefusedStatus);
+  }
   int status = 0;
   rusage use{};
   if (child < 0 || ::wait4(child, &status, 0, &use) != child) return {LoadEnd::kDied, -1};
@@ -455,10 +461,10 @@ TEST(MusicLayer, WhateverSizesAFileDeclaresItsLoadStaysWithinTheMemoryBudget) {
   const LoadRun normal = LoadInChild(kModule);
   ASSERT_EQ(normal.end, LoadEnd::kLoaded);
   ASSERT_GT(normal.peakKiB, 0);
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   // The sanitizer's own allocator aborts when the budget refuses it memory,
   // so the library's handling of a failed allocation cannot be seen here.
-  GTEST_SKIP() << "needs a build without AddressSanitizer";
+  GTEST_SKIP() << "needs a build without AddressSanitizer or ThreadSanitizer";
 #endif
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("kestrane_budget_" + std::to_string(::getpid()));
@@ -634,6 +640,52 @@ TEST(MusicLayer, SlowSeekingSectionsStartWithoutHoldingTheCaller) {
   player.PlayModuleSection(module, 12, 19, 12, true);
   EXPECT_TRUE(player.FreeModule(module));  // waits for the start being prepared
   EXPECT_EQ(position(), -1);
+}
+
+// The game's thread, the device's, the seeking thread and the one that
+// replaces a lost device share the mixer: sections change (some sought on
+// their own thread), music and effects go off and on, devices are lost, and
+// everything shuts down while a start is still being sought. The test
+// command runs this under ThreadSanitizer (the tsan preset) too, which fails
+// it on any access the locks leave unordered.
+TEST(MusicThreads, TheGameTheDeviceAndTheSeekerShareTheMixer) {
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("kestrane_threads_" + std::to_string(::getpid()) + ".snd"))
+                               .string();
+  std::ofstream(path, std::ios::binary) << LoopingModule();
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  auto audio = std::make_unique<SdlAudio>();  // SDL's dummy device, its thread rendering
+  ASSERT_TRUE(audio->HasDevice());
+  const uint32_t slow = audio->Player().LoadModule(path.c_str());
+  const uint32_t tune = audio->Player().LoadModule(kModule);
+  std::filesystem::remove(path);
+  ASSERT_NE(slow, 0u);
+  ASSERT_NE(tune, 0u);
+  const auto shot = FindResource("wave101.wav");
+  for (int round = 0; round < 24; ++round) {
+    const uint32_t module = round % 2 ? slow : tune;
+    const int32_t start = round % 19;
+    const uint32_t play =
+        audio->Player().PlayModuleSection(module, start, 19, start, round % 3 > 0);
+    ASSERT_NE(play, 0u) << round;
+    if (round % 3 != 1) audio->Effects().PlayMemory(shot.data(), shot.size());  // S on
+    SDL_Delay(static_cast<uint32_t>(round % 4) * 10);
+    if (round % 4 == 1) {
+      EXPECT_TRUE(audio->Player().StopModule(play));  // M off
+    }
+    if (round % 6 == 5) {
+      const uint32_t opened = audio->DevicesOpened();
+      SDL_Event removed{};
+      removed.adevice.type = SDL_AUDIODEVICEREMOVED;
+      removed.adevice.which = audio->Device();
+      SDL_PushEvent(&removed);
+      // The next loss waits for the new device.
+      for (int i = 0; i < 3000 && audio->DevicesOpened() == opened; ++i) SDL_Delay(10);
+      ASSERT_GT(audio->DevicesOpened(), opened);
+    }
+  }
+  audio->Player().PlayModuleSection(slow, 0, 19, 0, true);
+  audio.reset();  // a start still being sought
 }
 
 // The music operations of the game, over a player that records its calls.

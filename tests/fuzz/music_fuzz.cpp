@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/memory_limit.h"
 #include "assets/resources.h"
 #include "audio/mixer.h"
 #include "audio/mixer_audio.h"
@@ -192,7 +193,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto hit = FindResource("wave102.wav");
   run.effects.Prepare(shot.data(), shot.size());
   run.effects.Prepare(hit.data(), hit.size());
-  const uint32_t module = run.player.LoadModule(path.c_str());
+  uint32_t module = 0;
+  {
+    // As the game loads: under the start-up's memory cap.
+    MemoryLimit cap(kMaxModuleMemory);
+    module = run.player.LoadModule(path.c_str());
+  }
   if (module == 0) return 0;
   constexpr int kQuarter = kRate / 4 / static_cast<int>(kBlock);
   run.Play(module, kTitleMusic);
