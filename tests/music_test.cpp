@@ -522,6 +522,18 @@ TEST(MusicLayer, APipeSwappedInForTheFileNeverBlocks) {
   std::filesystem::remove_all(dir);
 }
 
+namespace {
+// A real lock, as the game's: the seeking thread takes it as the device does.
+struct MutexLock : AudioLock {
+  bool Lock() override {
+    m.lock();
+    return true;
+  }
+  void Unlock() override { m.unlock(); }
+  std::mutex m;
+};
+}  // namespace
+
 // Every case the fuzzing found (tests/fuzz/found), played as the game plays
 // its music: loaded, each section started and rendered in the device's
 // blocks, effects over them. Each plays or falls silent within its blocks;
@@ -551,14 +563,6 @@ TEST(MusicLayer, FoundCasesPlayOrFallSilent) {
   ASSERT_FALSE(cases.empty());
   // Sections of a module whose seeks are slow start on the seeking thread,
   // which takes the lock as the game's device does.
-  struct MutexLock : AudioLock {
-    bool Lock() override {
-      m.lock();
-      return true;
-    }
-    void Unlock() override { m.unlock(); }
-    std::mutex m;
-  };
   const auto shot = FindResource("wave101.wav");
   for (const std::filesystem::path& file : cases) {
     SCOPED_TRACE(file.filename().string());
@@ -593,14 +597,6 @@ TEST(MusicLayer, FoundCasesPlayOrFallSilent) {
 // of its own, where neither the game nor the callback waits for them; a stop
 // or a newer start made meanwhile wins over a start still being prepared.
 TEST(MusicLayer, SlowSeekingSectionsStartWithoutHoldingTheCaller) {
-  struct MutexLock : AudioLock {
-    bool Lock() override {
-      m.lock();
-      return true;
-    }
-    void Unlock() override { m.unlock(); }
-    std::mutex m;
-  };
   const std::string path = (std::filesystem::temp_directory_path() /
                             ("kestrane_loops_" + std::to_string(::getpid()) + ".snd"))
                                .string();
