@@ -22,6 +22,7 @@
 #include "assets/resources.h"
 #include "audio/mixer.h"
 #include "audio/mixer_audio.h"
+#include "audio/module_file.h"
 #include "audio/sdl_audio.h"
 #include "game/music.h"
 
