@@ -52,7 +52,7 @@ class RenderLock : public AudioLock {
   bool Stuck() const { return stuck_; }
 
  private:
-  std::timed_mutex mutex_;
+  std::mutex mutex_;
   std::atomic<bool> stuck_{false};
 };
 
