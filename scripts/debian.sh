@@ -1,7 +1,8 @@
 # shellcheck shell=bash
-# Sourced by the scripts that install Debian packages or compile libraries
-# from Debian's source packages. Every function prints only what its caller
-# captures; apt's own output goes to stderr.
+# Sourced by the scripts that install Debian packages or fetch Debian's
+# source packages (scripts/cross-libs.sh builds libraries from them). Every
+# function prints only what its caller captures; apt's own output goes to
+# stderr.
 #
 #   as_root COMMAND...              runs it as root (directly or through sudo)
 #   install_packages TAG PACKAGE... installs the packages that are missing, or,
@@ -12,7 +13,6 @@
 #   fetch_debian_source PACKAGE FULL FOLDER
 #                                   unpacks Debian's source of PACKAGE at the
 #                                   full version FULL under FOLDER, prints its folder
-#   build_cached ...                builds a library once into a locked cache
 
 # Whether this shell can act as root, itself or through sudo.
 can_be_root() {
@@ -24,6 +24,23 @@ as_root() {
     "$@"
   else
     sudo "$@"
+  fi
+}
+
+# A check of apt's state and the change it leads to (a sources entry, the
+# lists, the packages installed) are made by one run at a time, whatever its
+# checkout, cache or target: apt's own lock covers one command, not both.
+apt_lock_file=/tmp/kestrane-apt.lock
+# lock_apt: holds that lock until this shell ends (its callers run in a
+# subshell); a nested call keeps the one held.
+lock_apt() {
+  [ -n "${apt_lock:-}" ] && return 0
+  # Another user's lock file can only be opened for reading, enough to lock.
+  : >>"$apt_lock_file" 2>/dev/null || true
+  exec {apt_lock}<"$apt_lock_file"
+  if ! flock -n "$apt_lock"; then
+    echo "waiting for another run's use of apt" >&2
+    flock "$apt_lock"
   fi
 }
 
@@ -39,9 +56,12 @@ install_packages() {
     echo "$tag: as root, install: apt-get install ${missing[*]}" >&2
     exit 1
   fi
-  as_root apt-get -o DPkg::Lock::Timeout=1200 update -q >&2
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=1200 \
-    install -y -q --no-install-recommends "${missing[@]}" >&2
+  (
+    lock_apt
+    as_root apt-get -o DPkg::Lock::Timeout=1200 update -q >&2
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=1200 \
+      install -y -q --no-install-recommends "${missing[@]}" >&2
+  )
 }
 
 # Whether apt knows the source of PACKAGE at exactly VERSION (with any Debian
@@ -91,7 +111,7 @@ ensure_source() {
     echo "source packages: apt cannot find the source of $package $version; as root, add a deb-src entry for Debian's main and run apt-get update" >&2
     exit 1
   fi
-  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  codename=$(. /etc/os-release && echo "$VERSION_CODENAME") || exit 1
   entry=$(source_entry "$codename")
   if [ -z "$entry" ]; then
     echo "source packages: no Debian entry for $codename found to add source packages from" >&2
@@ -109,8 +129,10 @@ ensure_source() {
   fi
 }
 
-debian_version() {
+# A subshell, so the lock on apt ends with it.
+debian_version() (
   local package=$1 version=$2 list candidate best=""
+  lock_apt
   ensure_source "$package" "$version" || return 1
   list=$(apt-cache showsrc "$package" 2>/dev/null) || return 1
   for candidate in $(awk -v v="$version" '$1 == "Version:" && $2 ~ ("^([0-9]+:)?" v "([-+~]|$)") { print $2 }' <<<"$list"); do
@@ -121,21 +143,21 @@ debian_version() {
     return 1
   fi
   echo "$best"
-}
+)
 
 # Each full version is unpacked in a folder of its own: two Debian revisions
 # of one upstream version unpack under the same name.
 fetch_debian_source() {
   local package=$1 full=$2 work=$3/$1_${2//:/_} dir tmp
   mkdir -p "$work" || return 1
-  dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d ! -name 'unpack.*' | head -n 1)
+  dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d ! -name 'unpack.*' | head -n 1) || return 1
   if [ -z "$dir" ]; then
     command -v dpkg-source >/dev/null || install_packages "source packages" dpkg-dev || return 1
     # Unpacked aside and moved in whole, so an interrupted run leaves no
     # half-unpacked folder that a later one would take as done.
     tmp=$(mktemp -d "$work/unpack.XXXXXX") || return 1
     (cd "$tmp" && apt-get source -q "$package=$full" >&2) || { rm -rf "$tmp"; return 1; }
-    dir=$(find "$tmp" -mindepth 1 -maxdepth 1 -type d | head -n 1)
+    dir=$(find "$tmp" -mindepth 1 -maxdepth 1 -type d | head -n 1) || { rm -rf "$tmp"; return 1; }
     if [ -n "$dir" ]; then
       mv "$dir" "$work/" || return 1
       dir=$work/$(basename "$dir")
@@ -147,51 +169,4 @@ fetch_debian_source() {
     return 1
   fi
   echo "$dir"
-}
-
-# Library caches: a library counts as built only when the stamp written last,
-# after its install, is there, so an interrupted build is built again.
-is_built() { [ -f "$1/kestrane-complete" ]; }
-# mark_built PREFIX SECONDS: writes the stamp, with the build's time in it.
-mark_built() { echo "$2 s" >"$1/kestrane-complete"; }
-
-# remove_stale_builds FOLDER NAME KEEP: removes the cached builds FOLDER/NAME-*
-# of other versions or options than KEEP, which nothing uses any more.
-remove_stale_builds() {
-  local other
-  for other in "$1/$2"-*; do
-    [ "$other" = "$3" ] || rm -rf "$other"
-  done
-}
-
-# build_cached CACHE NAME PACKAGE VERSION KEY BUILD: the library NAME, built
-# from Debian's source of PACKAGE at upstream VERSION, cached in
-# CACHE/NAME-FULL-KEY (FULL: the Debian version apt serves, so a security
-# revision builds afresh; KEY: the caller's checksum of options and
-# toolchain). Unless that folder holds a finished build, unpacks the source
-# and calls BUILD SOURCE WORK PREFIX, which builds in the folder WORK and
-# installs into PREFIX; then stamps PREFIX and removes the older builds
-# CACHE/NAME-*. A lock on CACHE/NAME.lock keeps two runs at once from building
-# over or removing each other's library. Sets built_prefix to the folder.
-build_cached() {
-  local cache=$1 name=$2 package=$3 version=$4 key=$5 build=$6 full prefix src lock start=$SECONDS
-  full=$(debian_version "$package" "$version")
-  prefix=$cache/$name-${full//:/_}-$key
-  mkdir -p "$cache"
-  exec {lock}>"$cache/$name.lock"
-  if ! flock -n "$lock"; then
-    echo "waiting for another build of $name in $cache" >&2
-    flock "$lock"
-  fi
-  if ! is_built "$prefix"; then
-    echo "building $package $full into $prefix (once; several minutes)" >&2
-    src=$(fetch_debian_source "$package" "$full" "$cache/src")
-    rm -rf "$prefix.build" "$prefix"
-    "$build" "$src" "$prefix.build" "$prefix"
-    rm -rf "$prefix.build"
-    mark_built "$prefix" $((SECONDS - start))
-    remove_stale_builds "$cache" "$name" "$prefix"
-  fi
-  exec {lock}>&-
-  built_prefix=$prefix
 }

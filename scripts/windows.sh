@@ -9,16 +9,14 @@
 #   scripts/windows.sh --deps    build only SDL2 and libopenmpt into the cache
 # SDL2 and libopenmpt are compiled from Debian's source packages (the versions
 # the desktop build links) into a cache outside the build tree, keyed by their
-# versions, build options and compiler, so only the first build pays for them.
+# versions, build options and compiler, so only the first build pays for them
+# (scripts/cross-libs.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 mode=${1:-}
-source "$root/scripts/debian.sh"
+source "$root/scripts/cross-libs.sh"
 
-sdl_version=2.26.5
-openmpt_version=0.6.9
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/kestrane-win
-jobs=$(nproc)
 host=x86_64-w64-mingw32
 
 say() { echo "windows: $*" >&2; }
@@ -27,48 +25,20 @@ packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w
           wine wine64 nsis cmake make pkg-config zip unzip dpkg-dev)
 test_packages=(xvfb xdotool x11-utils imagemagick python3)
 
-# What a cached library was built with, as a checksum: the options given and
-# the compilers that built it. Computed only once the compilers are installed;
-# a compiler that cannot say its version fails the script.
-key() {
-  local cc cxx
-  cc=$($host-gcc-posix --version) || return 1
-  cxx=$($host-g++-posix --version) || return 1
-  printf '%s' "$* ${cc%%$'\n'*} ${cxx%%$'\n'*}" | cksum | cut -d' ' -f1
-}
-
-sdl_options=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_C_FLAGS_RELEASE=-O2 -DNDEBUG"
-  -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF)
 # SDL's release asserts name their source files: the folder they were
 # unpacked in is mapped to a fixed name, so the program is the same byte for
 # byte whichever cache built it.
-sdl_path_free=-ffile-prefix-map
-openmpt_options=(--disable-shared --enable-static --disable-openmpt123
-  --disable-examples --disable-tests --disable-doxygen-doc
-  --without-zlib --without-mpg123 --without-ogg --without-vorbis
-  --without-vorbisfile --without-portaudio --without-portaudiocpp
-  --without-pulseaudio --without-sndfile --without-flac --without-sdl2)
-openmpt_flags="-O2"
-
-# Builders for build_cached: SOURCE WORK PREFIX.
-sdl_build() {
-  cmake -S "$1" -B "$2" "${sdl_options[@]}" \
-    -DCMAKE_C_FLAGS="$sdl_path_free=$1=libsdl2-$sdl_version" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-    -DCMAKE_INSTALL_PREFIX="$3" >&2
-  cmake --build "$2" -j "$jobs" >&2
-  cmake --install "$2" >&2
+sdl_key_extra=-ffile-prefix-map
+sdl_configure() {
+  local src=$1
+  shift
+  cmake "$@" -DCMAKE_C_FLAGS="$sdl_key_extra=$src=libsdl2-$sdl_version" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
 }
-
-openmpt_build() {
-  cp -a "$1" "$2"
-  (cd "$2" &&
-    ./configure --host=$host --prefix="$3" "${openmpt_options[@]}" \
-      CC=$host-gcc-posix CXX=$host-g++-posix \
-      CFLAGS="$openmpt_flags" CXXFLAGS="$openmpt_flags" >&2 &&
-    make -j "$jobs" >&2 &&
-    make install >&2)
+openmpt_configure() {
+  ./configure --host=$host CC=$host-gcc-posix CXX=$host-g++-posix "$@"
 }
+openmpt_make() { make "$@"; }
 
 # Wine, quiet and offline (no offer to fetch its Mono and Gecko), in its own
 # prefix in the cache: made once (about 10 s, 700 MB), then reused.
@@ -160,14 +130,14 @@ if [ "$mode" = --test ]; then
 else
   install_packages windows "${packages[@]}"
 fi
-sdl_key=$(key "${sdl_options[*]} $sdl_path_free")
-openmpt_key=$(key "${openmpt_options[*]} $openmpt_flags")
-build_cached "$cache" sdl2 libsdl2 "$sdl_version" "$sdl_key" sdl_build
-sdl_prefix=$built_prefix
-build_cached "$cache" libopenmpt libopenmpt "$openmpt_version" "$openmpt_key" openmpt_build
-openmpt_prefix=$built_prefix
+# The compilers' first lines (name and version) key the cache.
+cc=$($host-gcc-posix --version)
+cxx=$($host-g++-posix --version)
+toolchain="${cc%%$'\n'*} ${cxx%%$'\n'*}"
+build_libraries
 [ "$mode" = --deps ] && exit 0
 if [ "$mode" = --test ]; then
+  release_libraries
   # The test builds a copy of this checkout itself, in a folder with a long
   # path, dated as this one.
   SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)}
@@ -175,5 +145,6 @@ if [ "$mode" = --test ]; then
   exec "$root/tests/e2e/windows_e2e.sh" "$version"
 fi
 build_game
+release_libraries
 package
 echo "$release"
