@@ -57,10 +57,10 @@ install_packages() {
     exit 1
   fi
   (
-    lock_apt
-    as_root apt-get -o DPkg::Lock::Timeout=1200 update -q >&2
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=1200 \
-      install -y -q --no-install-recommends "${missing[@]}" >&2
+    lock_apt &&
+      as_root apt-get -o DPkg::Lock::Timeout=1200 update -q >&2 &&
+      as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=1200 \
+        install -y -q --no-install-recommends "${missing[@]}" >&2
   )
 }
 
@@ -121,8 +121,9 @@ ensure_source() {
     Types:*) file=/etc/apt/sources.list.d/kestrane-src.sources ;;
     *) file=/etc/apt/sources.list.d/kestrane-src.list ;;
   esac
-  printf '%s\n' "$entry" | as_root tee "$file" >/dev/null
-  as_root apt-get -o DPkg::Lock::Timeout=1200 update -q >&2
+  # Run inside debian_version's command substitution, where set -e is off.
+  printf '%s\n' "$entry" | as_root tee "$file" >/dev/null || exit 1
+  as_root apt-get -o DPkg::Lock::Timeout=1200 update -q >&2 || exit 1
   if ! source_known "$package" "$version"; then
     echo "source packages: apt has no source of $package $version even with $file" >&2
     exit 1
