@@ -7,7 +7,7 @@
 #   cache                   the cache folder
 #   toolchain               its compilers' versions, in a plain assignment so
 #                           that a compiler that cannot say fails the script
-#   sdl_options+=(...)      what its SDL2 leaves out
+#   sdl_options+=(...)      its own options for SDL2
 #   sdl_key_extra           what sdl_configure adds that changes the library
 #   openmpt_flags           its CFLAGS and CXXFLAGS for libopenmpt
 # and defines the commands that differ:
@@ -18,7 +18,9 @@
 # A run holds a shared lock on each library it uses until it calls
 # release_libraries (once the game has linked) or ends; building or removing
 # one takes its lock exclusively, so a clean-up never deletes a library
-# another run is compiling against.
+# another run is compiling against. Programs the run starts inherit the lock:
+# one that stays on (a wineserver) holds it until it quits, which only puts
+# off a clean-up.
 source "$(dirname "${BASH_SOURCE[0]}")/debian.sh"
 
 sdl_version=2.26.5
