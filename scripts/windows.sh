@@ -137,7 +137,6 @@ toolchain="${cc%%$'\n'*} ${cxx%%$'\n'*}"
 build_libraries
 [ "$mode" = --deps ] && exit 0
 if [ "$mode" = --test ]; then
-  release_libraries
   # The test builds a copy of this checkout itself, in a folder with a long
   # path, dated as this one.
   SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)}
