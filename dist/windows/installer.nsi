@@ -191,7 +191,7 @@ Function .onInit
       StrCpy $5 1
     ${EndIf}
     ${If} $5 == 1
-      ; Windows ends the command line at /D=, which must come last.
+      ; NSIS takes all that follows /D= for the folder: it comes last.
       StrCpy $R0 "$R0 /AllUsers"
       ${If} $GivenFolder != ""
         StrCpy $R0 "$R0 /D=$GivenFolder"
