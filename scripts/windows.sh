@@ -96,27 +96,20 @@ package() {
   release=$out
 }
 
-# The installer's two lists of the files in folder $1: File lines to install
-# them and Delete lines to remove exactly them, folders deepest first.
+# The installer's two lists of what is in folder $1: every file, with its
+# path in the install and its source, and every folder, deepest first.
 write_file_lists() {
-  local folder=$1 f dir
-  echo '!macro KestraneFiles'
+  local folder=$1 f
+  echo '!macro KestraneFiles EACH'
   (cd "$folder" && find . -type f | LC_ALL=C sort) | while read -r f; do
     f=${f#./}
-    dir=$(dirname "$f")
-    if [ "$dir" = . ]; then echo '  SetOutPath "$INSTDIR"'
-    else echo "  SetOutPath \"\$INSTDIR\\${dir//\//\\}\""; fi
-    echo "  File \"$folder/$f\""
+    echo "  !insertmacro \${EACH} \"${f//\//\\}\" \"$folder/$f\""
   done
   echo '!macroend'
-  echo '!macro KestraneRemove'
-  (cd "$folder" && find . -type f | LC_ALL=C sort) | while read -r f; do
-    f=${f#./}
-    echo "  Delete \"\$INSTDIR\\${f//\//\\}\""
-  done
+  echo '!macro KestraneFolders EACH'
   (cd "$folder" && find . -mindepth 1 -type d | LC_ALL=C sort -r) | while read -r f; do
     f=${f#./}
-    echo "  RMDir \"\$INSTDIR\\${f//\//\\}\""
+    echo "  !insertmacro \${EACH} \"${f//\//\\}\""
   done
   echo '!macroend'
 }

@@ -5,10 +5,12 @@
 # long folder whose name is not ASCII: the program imports only Windows' own
 # DLLs; the title shows, Space starts play, an arrow moves the ship, Escape
 # goes back and Escape again exits 0; the music heard on the title, recorded
-# through SDL's disk audio device, is not silence. Then the installer, which
-# asks for no elevation, installs silently over an older version that
-# shipped one more file and leaves none of it; the installed game, at 192
-# dpi, opens 800 x 800 with its title sharp at scale 2; and the uninstaller
+# through SDL's disk audio device, is not silence. Then the installer, run
+# silently over an older version that shipped one more file: while the older
+# game plays it fails and changes nothing, with the game closed it updates
+# and leaves none of the older version; the installed game, at 192 dpi,
+# opens 800 x 800 with its title sharp at scale 2; a plain user's update
+# into another folder returns once it has happened; and the uninstaller
 # removes everything the installer put there.
 # Usage: windows_e2e.sh VERSION   (run by scripts/windows.sh --test, which
 # builds the libraries and sets WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES and
@@ -21,7 +23,7 @@ data=$root/assets/data
 
 source "$(dirname "$0")/x_session.sh"
 require_tools wine wineserver winepath Xvfb xdotool xwininfo import convert unzip python3 \
-  x86_64-w64-mingw32-objdump makensis tar
+  x86_64-w64-mingw32-objdump x86_64-w64-mingw32-gcc-posix makensis tar
 : "${WINEPREFIX:?run through scripts/windows.sh --test}"
 
 # A folder under $1 whose path is over 260 characters long (Windows' old
@@ -58,9 +60,6 @@ release=$(tail -n 1 "$work/build.out")
 [ "$release" = "$copy/build/windows/release" ] || fail "the build printed $release, not its release folder"
 setup=$release/kestrane-$version-setup.exe
 [ -s "$setup" ] || fail "the build made no installer"
-# For one user the installer asks for no elevation: it runs as its invoker.
-grep -aq 'requestedExecutionLevel level="asInvoker"' "$setup" ||
-  fail "the installer asks for elevation: $(grep -ao 'requestedExecutionLevel level="[A-Za-z]*"' "$setup")"
 
 # The imports: Windows' own DLLs only, no C++ runtime, threads or SDL beside it.
 folder=$(long_folder "$work/run-é ünï") || fail "cannot make the long folder"
@@ -196,39 +195,87 @@ peak = max((abs(s) for s in samples[:2 * 44100]), default=0)
 sys.exit(0 if peak > 0.05 else 1)
 PYTHON
 
-# --- The installer, silently, over an older version; the installed game at
-# 192 dpi; what the uninstaller leaves.
+# --- The installers, silently. An older version (this release's installer
+# with one more file and another program) installed for all users and its
+# game playing: the update fails and changes nothing; with the game closed it
+# completes, leaving nothing of the older version. A plain user's update of
+# that install, into another folder; the installed game at 192 dpi; what the
+# uninstaller leaves.
 program_files=$(winepath -u 'C:\Program Files\Kestrane' 2>/dev/null)
+moved_dir='C:\Games\Kestrane'  # no space: Wine would quote it, and /D= must not be
+moved=$(winepath -u "$moved_dir" 2>/dev/null)
 start_menu=$(winepath -u 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs' 2>/dev/null)
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrane'
-rm -rf "$program_files"  # left by an earlier run that failed
+rm -rf "$program_files" "$moved"  # left by an earlier run that failed
 wine reg delete "$uninstall_key" /f >/dev/null 2>&1
-# The older version: this release's installer with one more file, made as
-# scripts/windows.sh makes it, through a short link (makensis fails on long
-# paths).
+registered() { wine reg query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_SZ *//p"; }
+# Every installed file with its checksum.
+install_sums() { (cd "$1" && find . -type f -exec md5sum {} + | LC_ALL=C sort); }
+# The installers are made as scripts/windows.sh makes them, through a short
+# link (makensis fails on long paths), from its list of the release's files.
 ln -s "$copy" "$work/k"
+stage=$work/k/build/windows/stage
 echo "shipped by an older version only" >"$work/retired.txt"
-awk -v file="$work/retired.txt" -v stage="$work/k/build/windows/stage/" '
-  { sub(/File ".*\/build\/windows\/stage\//, "File \"" stage); print }
-  $0 == "!macro KestraneFiles" { print "  SetOutPath \"$INSTDIR\""; print "  File \"" file "\"" }
-  $0 == "!macro KestraneRemove" { print "  Delete \"$INSTDIR\\retired.txt\"" }' \
-  "$copy/build/windows/stage/files.nsh" >"$work/old-files.nsh"
-makensis -V2 -DVERSION=0.9 -DFILES="$work/old-files.nsh" -DOUTFILE="$work/old-setup.exe" \
-  -DICON="$work/k/assets/icons/kestrane.ico" -DWIZARD="$work/k/assets/installer/wizard.bmp" \
-  -DHEADER="$work/k/assets/installer/header.bmp" "$work/k/dist/windows/installer.nsi" >&2 ||
-  fail "cannot make the older version's installer"
+cat "$stage/kestrane-$version/kestrane.exe" - <<<"0.9" >"$work/old-kestrane.exe"  # runs the same
+lists() {  # [RETIRED-FILE OLD-PROGRAM]
+  awk -v stage="$stage/" -v retired="${1:-}" -v program="${2:-}" '
+    { sub(/" "[^"]*\/build\/windows\/stage\//, "\" \"" stage) }
+    program != "" && /"kestrane.exe" / { sub(/" "[^"]*"$/, "\" \"" program "\"") }
+    { print }
+    retired != "" && $0 == "!macro KestraneFiles EACH" { print "  !insertmacro ${EACH} \"retired.txt\" \"" retired "\"" }' \
+    "$copy/build/windows/stage/files.nsh"
+}
+make_installer() {  # VERSION LISTS OUTFILE [MAKENSIS-OPTION...]
+  makensis -V2 -DVERSION="$1" -DFILES="$2" -DOUTFILE="$3" "${@:4}" \
+    -DICON="$work/k/assets/icons/kestrane.ico" -DWIZARD="$work/k/assets/installer/wizard.bmp" \
+    -DHEADER="$work/k/assets/installer/header.bmp" "$work/k/dist/windows/installer.nsi" >&2 ||
+    fail "cannot make the installer $3"
+}
+lists "$work/retired.txt" "$work/old-kestrane.exe" >"$work/old-files.nsh"
+make_installer 0.9 "$work/old-files.nsh" "$work/old-setup.exe"
 wine "$work/old-setup.exe" /S /AllUsers >"$work/setup.log" 2>&1 ||
   fail "the older version's silent install failed: $(cat "$work/setup.log")"
 [ -f "$program_files/retired.txt" ] || fail "the older version installed no retired.txt"
+old_sums=$(install_sums "$program_files")
+game="$program_files/kestrane.exe"
+game_env=(SDL_AUDIODRIVER=dummy)
+start_game
+wait_for 10 title_shown || fail "the older installed game did not show its title"
+# The silent update fails ($1 says when) and changes nothing.
+update_fails() {
+  wine "$setup" /S /AllUsers >"$work/setup.log" 2>&1 && fail "the silent update succeeded $1"
+  [ "$(install_sums "$program_files")" = "$old_sums" ] ||
+    fail "the update failed $1 and changed the older install: $(diff <(echo "$old_sums") <(install_sums "$program_files"))"
+  [ "$(registered DisplayVersion)" = 0.9 ] ||
+    fail "the update failed $1 and registered version $(registered DisplayVersion), not 0.9"
+}
+update_fails "while the older game was running"
+running
+tap Escape
+expect_exit_0 "Escape on the older installed game's title"
+# A file that cannot be replaced, found only once the others are: the last
+# one swapped in (the uninstaller), held open by a program that shares it
+# with nobody and says when it holds it.
+printf '%s\n' '#include <windows.h>' '#include <stdio.h>' 'int wmain(int c, wchar_t** v) {' \
+  '  if (c < 2 || CreateFileW(v[1], GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0) == INVALID_HANDLE_VALUE) return 1;' \
+  '  puts("held"); fflush(stdout); Sleep(INFINITE); }' >"$work/hold.c"
+x86_64-w64-mingw32-gcc-posix -municode -o "$work/hold.exe" "$work/hold.c" || fail "cannot build the file holder"
+wine "$work/hold.exe" 'C:\Program Files\Kestrane\uninstall.exe' >"$work/hold.log" 2>&1 &
+holder=$!
+wait_for 20 grep -q held "$work/hold.log" || fail "the file holder did not start: $(cat "$work/hold.log")"
+update_fails "with the older uninstaller held open"
+kill "$holder"
+wait "$holder"
 wine "$setup" /S /AllUsers >"$work/setup.log" 2>&1 ||
   fail "the silent install failed: $(cat "$work/setup.log")"
 for f in kestrane.exe Kestrane.snd page/index.html LICENSE.txt README.txt uninstall.exe; do
   [ -f "$program_files/$f" ] || fail "the installer put no $f in Program Files"
 done
+cmp -s "$program_files/kestrane.exe" "$game_dir/kestrane.exe" || fail "the update left the older kestrane.exe"
 [ -e "$program_files/retired.txt" ] && fail "the update left the older version's retired.txt"
 [ -f "$start_menu/Kestrane.lnk" ] || fail "the installer made no Start-menu shortcut"
-wine reg query "$uninstall_key" /v DisplayVersion 2>/dev/null | grep -q "REG_SZ *$version\b" ||
-  fail "the installer registered no uninstaller of version $version"
+[ "$(registered DisplayVersion)" = "$version" ] ||
+  fail "the installer registered version $(registered DisplayVersion), not $version"
 
 # At 192 dpi the window is 800 x 800, every pixel of the game a 2 x 2 square.
 wine reg add "$dpi_key" /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1 || fail "cannot set 192 dpi"
@@ -243,11 +290,23 @@ tap Escape
 expect_exit_0 "Escape on the installed game's title"
 normal_dpi
 
-wine "$program_files/uninstall.exe" /S >"$work/uninstall.log" 2>&1 ||
+# A plain user (seen so through the test build's switch, as Wine runs every
+# program as administrator) updates the install for all users, silently and
+# into another folder: the installer starts itself again elevated, with every
+# option, and returns that copy's exit code once it has finished.
+lists >"$work/files.nsh"
+make_installer "$version" "$work/files.nsh" "$work/test-setup.exe" -DPLAIN_USER_SWITCH
+wine "$work/test-setup.exe" /S /PlainUser "/D=$moved_dir" >"$work/setup.log" 2>&1 ||
+  fail "a plain user's silent update failed (exit code $?): $(cat "$work/setup.log")"
+[ -f "$moved/kestrane.exe" ] && [ "$(registered InstallLocation)" = "$moved_dir" ] ||
+  fail "a plain user's silent update returned before it had installed into $moved_dir (registered: $(registered InstallLocation))"
+[ -e "$program_files" ] && fail "the update into $moved_dir left: $(cd "$program_files" && find . | tr '\n' ' ')"
+
+wine "$moved/uninstall.exe" /S >"$work/uninstall.log" 2>&1 ||
   fail "the silent uninstall failed: $(cat "$work/uninstall.log")"
 # The uninstaller runs on from a copy of itself, so its removal is waited for.
-gone() { [ ! -e "$program_files" ] && [ ! -e "$start_menu/Kestrane.lnk" ]; }
-wait_for 20 gone || fail "the uninstaller left: $(cd "$program_files" 2>/dev/null && find . | tr '\n' ' ') $(ls "$start_menu" 2>/dev/null)"
+gone() { [ ! -e "$moved" ] && [ ! -e "$start_menu/Kestrane.lnk" ]; }
+wait_for 20 gone || fail "the uninstaller left: $(cd "$moved" 2>/dev/null && find . | tr '\n' ' ') $(ls "$start_menu" 2>/dev/null)"
 wineserver --wait
 wine reg query "$uninstall_key" >/dev/null 2>&1 && fail "the uninstaller left its registry key"
 
