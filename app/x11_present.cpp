@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -21,6 +22,85 @@ struct Segment {
   XShmSegmentInfo info{0, -1, nullptr, True};
   bool attached = false;  // the attach was sent
   bool removed = false;   // marked to go when both sides let go
+};
+
+// The picture sent inside the requests (XPutImage), nothing shared with
+// the server: where it has no shared memory, and from the first
+// shared-memory failure on. Not SDL's window surface there, which attaches
+// segments of its own without checking what the server attached.
+class PutPresent : public WindowPresent {
+ public:
+  PutPresent(SDL_Window* window, Display* display, ::Window xwindow, Visual* visual, int depth)
+      : sdlWindow_(window), display_(display), window_(xwindow), visual_(visual), depth_(depth) {
+    gc_ = XCreateGC(display, xwindow, 0, nullptr);
+  }
+  PutPresent(const PutPresent&) = delete;
+  PutPresent& operator=(const PutPresent&) = delete;
+  ~PutPresent() override {
+    Free();
+    if (gc_ != nullptr) XFreeGC(display_, gc_);
+  }
+
+  // The image at the window's size, black; false when the server cannot
+  // take the canvas's 32-bit pixels.
+  bool Make(int width, int height) {
+    Free();
+    const int w = std::max(width, 1), h = std::max(height, 1);
+    pixels_.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);  // at a new size only
+    image_ = XCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0,
+                          reinterpret_cast<char*>(pixels_.data()), static_cast<unsigned>(w),
+                          static_cast<unsigned>(h), 32, w * 4);
+    if (image_ == nullptr || image_->bits_per_pixel != 32 || gc_ == nullptr) return false;
+    // The canvas writes whole words; Xlib swaps them for a server of the
+    // other byte order.
+    image_->byte_order = SDL_BYTEORDER == SDL_BIG_ENDIAN ? MSBFirst : LSBFirst;
+    width_ = width;
+    height_ = height;
+    fresh_ = true;
+    return true;
+  }
+
+  bool Begin(Frame& f) override {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(sdlWindow_, &w, &h);
+    if ((w != width_ || h != height_) && !Make(w, h)) return false;
+    f.fresh = fresh_;
+    fresh_ = false;
+    f.pixels = {reinterpret_cast<uint8_t*>(image_->data), image_->bytes_per_line, 4};
+    f.width = f.windowWidth = w;
+    f.height = h;
+    return true;
+  }
+
+  // Xlib copies the pixels into the request: the image is free again at once.
+  bool Send(const WindowRect& r) override {
+    if (r.w <= 0 || r.h <= 0) return true;
+    XPutImage(display_, window_, gc_, image_, r.x, r.y, r.x, r.y, static_cast<unsigned>(r.w),
+              static_cast<unsigned>(r.h));
+    XFlush(display_);
+    return true;
+  }
+
+ private:
+  void Free() {
+    if (image_ != nullptr) {
+      image_->data = nullptr;  // ours, not Xlib's to free
+      XDestroyImage(image_);
+    }
+    image_ = nullptr;
+    width_ = height_ = -1;
+  }
+
+  SDL_Window* sdlWindow_;
+  Display* display_;
+  ::Window window_;
+  Visual* visual_;
+  int depth_;
+  GC gc_ = nullptr;
+  std::vector<uint32_t> pixels_;
+  XImage* image_ = nullptr;
+  int width_ = -1, height_ = -1;  // the window's, when the image was made
+  bool fresh_ = false;
 };
 
 class ShmPresent;
@@ -55,7 +135,7 @@ class ShmPresent : public WindowPresent {
 
   bool Begin(Frame& f) override;
   bool Send(const WindowRect& r) override;
-  bool CanFallBack() const override { return true; }
+  std::unique_ptr<WindowPresent> FallBack() override;
 
   // Both segments at the window's size, black, attached and checked.
   bool Make(int width, int height);
@@ -243,6 +323,14 @@ bool ShmPresent::Send(const WindowRect& r) {
   return true;
 }
 
+std::unique_ptr<WindowPresent> ShmPresent::FallBack() {
+  auto put = std::make_unique<PutPresent>(sdlWindow_, display_, window_, visual_, depth_);
+  int w = 0, h = 0;
+  SDL_GetWindowSize(sdlWindow_, &w, &h);
+  if (!put->Make(w, h)) return nullptr;
+  return put;
+}
+
 }  // namespace
 
 std::unique_ptr<WindowPresent> OpenX11Present(SDL_Window* window, PixelFormat& format) {
@@ -250,11 +338,6 @@ std::unique_ptr<WindowPresent> OpenX11Present(SDL_Window* window, PixelFormat& f
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
   Display* display = info.info.x11.display;
-  int opcode = 0, firstEvent = 0, firstError = 0;
-  if (live != nullptr || !XQueryExtension(display, "MIT-SHM", &opcode, &firstEvent, &firstError) ||
-      !XShmQueryExtension(display)) {
-    return nullptr;
-  }
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(display, info.info.x11.window, &attributes)) return nullptr;
   Visual* v = attributes.visual;
@@ -267,11 +350,18 @@ std::unique_ptr<WindowPresent> OpenX11Present(SDL_Window* window, PixelFormat& f
       !eightBits(v->blue_mask)) {
     return nullptr;
   }
-  auto present = std::make_unique<ShmPresent>(window, display, info.info.x11.window, v,
-                                              attributes.depth, opcode);
+  format = PixelFormat::FromMasks(v->red_mask, v->green_mask, v->blue_mask);
   int w = 0, h = 0;
   SDL_GetWindowSize(window, &w, &h);
-  if (!present->Make(w, h)) return nullptr;
-  format = PixelFormat::FromMasks(v->red_mask, v->green_mask, v->blue_mask);
-  return present;
+  int opcode = 0, firstEvent = 0, firstError = 0;
+  if (live == nullptr && XQueryExtension(display, "MIT-SHM", &opcode, &firstEvent, &firstError) &&
+      XShmQueryExtension(display)) {
+    auto shm = std::make_unique<ShmPresent>(window, display, info.info.x11.window, v,
+                                            attributes.depth, opcode);
+    if (shm->Make(w, h)) return shm;
+  }
+  auto put =
+      std::make_unique<PutPresent>(window, display, info.info.x11.window, v, attributes.depth);
+  if (!put->Make(w, h)) return nullptr;
+  return put;
 }
