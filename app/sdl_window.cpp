@@ -137,7 +137,7 @@ void OpenOnDriver(int width, int height, int maxScale, GameWindow& out, std::str
       }
     }
 #ifdef KESTRANE_X11_PRESENT
-    if (!wayland) out.present = OpenX11Present(window, out.format);
+    if (!wayland) out.present = OpenX11Present(window, out.format, width * maxScale);
 #endif
     SDL_Surface* ws = out.present ? nullptr : SDL_GetWindowSurface(window);
     if (ws != nullptr) {

@@ -45,6 +45,9 @@ title_at() {  # SCALE X Y
 # The shared memory segments the game made.
 segments() { ipcs -m -p | awk -v pid="$game_pid" '$3 == pid {print $1}'; }
 no_segments() { [ -z "$(segments)" ]; }
+# The shim preloaded, before the sanitizer's library, which the sanitizer
+# build is told to allow.
+shim_env=(LD_PRELOAD="$shm_fault" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
 
 # --- Scaled: the window is the scale-1 picture enlarged, exactly, and the
 # link answers at the enlarged coordinates.
@@ -100,6 +103,8 @@ for depth_scale in 30x1 16x2; do
   depth=${depth_scale%x*} scale=${depth_scale#*x}
   start_xvfb "1024x1024x$depth"
   game_env=(SDL_AUDIODRIVER=dummy GDK_SCALE="$scale")
+  # 16 bits: no shared memory, so with every segment foreign the title shows.
+  [ "$depth" -ne 16 ] || game_env+=("${shim_env[@]}" SHM_FAULT_FOREIGN=1)
   title_top "$scale" "$work/expected.png"
   start_game
   title_shown() {
@@ -107,6 +112,7 @@ for depth_scale in 30x1 16x2; do
       [ "$(differing "$work/shot.png" "$work/expected.png" 6%)" = 0 ]
   }
   wait_for 5 title_shown || fail "$depth-bit screen: the title is not shown"
+  [ "$depth" -ne 16 ] || no_segments || fail "16-bit screen: the game holds segments"
   tap Escape
   expect_exit_0 "$depth-bit screen: Escape on the title"
 done
@@ -132,11 +138,8 @@ tap Escape
 expect_exit_0 "a server without shared memory: Escape on the title"
 # No segment the server attaches is the game's (a server in another IPC
 # namespace): the game sees it at the attach and sends the title without
-# shared memory, never the other segments' pixels, and keeps none. (The shim
-# comes before the sanitizer's library, which the sanitizer build is told to
-# allow.)
+# shared memory, never the other segments' pixels, and keeps none.
 start_xvfb 1400x1000x24
-shim_env=(LD_PRELOAD="$shm_fault" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
 game_env=(SDL_AUDIODRIVER=dummy "${shim_env[@]}" SHM_FAULT_FOREIGN=1)
 start_game
 wait_for 5 title_at 1 0 0 || fail "segments attached elsewhere: the title is not shown"
