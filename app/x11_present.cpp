@@ -54,15 +54,14 @@ class PutPresent : public WindowPresent {
     if (gc_ != nullptr) XFreeGC(display_, gc_);
   }
 
-  // The image at the window's size, black; false when its pixels are
-  // neither 32 nor 16 bits.
+  // The image at the window's size, black; false when its pixels are not
+  // of 32 bits (24-bit screens) or 16 (15 and 16).
   bool Make(int width, int height) {
     Free();
     const unsigned h = static_cast<unsigned>(std::max(height, 1));
     image_ = XCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, nullptr,
                           static_cast<unsigned>(std::max(width, 1)), h, 32, 0);
-    if (image_ == nullptr || gc_ == nullptr ||
-        (image_->bits_per_pixel != 32 && image_->bits_per_pixel != 16)) {
+    if (image_ == nullptr || gc_ == nullptr || image_->bits_per_pixel != (depth_ == 24 ? 32 : 16)) {
       return false;
     }
     // At a new size only.
