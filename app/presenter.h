@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "assets/surface.h"
 
@@ -77,6 +78,7 @@ class WindowPresent {
   // Sends the rectangle of the pixels to the window (an empty one: nothing,
   // but the present is over); false when that failed.
   virtual bool Send(const WindowRect& r) = 0;
-  // Whether this is the shared-memory path, which gives way to the surface.
-  virtual bool CanFallBack() const { return false; }
+  // The present that takes over for good when this one has failed (X11's
+  // shared memory gives way to plain requests); null when there is none.
+  virtual std::unique_ptr<WindowPresent> FallBack() { return nullptr; }
 };

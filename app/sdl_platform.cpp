@@ -7,7 +7,6 @@
 
 #include "app/fatal.h"
 #include "app/link.h"
-#include "app/sdl_present.h"
 #include "app/sdl_window.h"
 
 #ifdef __EMSCRIPTEN__
@@ -297,14 +296,14 @@ void SdlPlatform::PresentRows(const Surface& canvas, int first, int end) {
     }
     failed = "present failed";
   }
-  if (!present_->CanFallBack()) CannotShow(failed);
+  std::unique_ptr<WindowPresent> next = present_->FallBack();
+  if (next == nullptr) CannotShow(failed);
   // Shared memory failed (segment limits, a server in another IPC
-  // namespace): SDL's window surface works on the same screen.
+  // namespace): the pixels go in the requests instead.
   std::fprintf(stderr,
-               "kestrane: the X server's shared memory failed; the window surface shows the game "
-               "from now on\n");
-  present_ = OpenSurfacePresent(window_, format_, kWidth * kMaxScale);
-  if (present_ == nullptr) CannotShow("no window surface");
+               "kestrane: the X server's shared memory failed; the game is sent without it from "
+               "now on\n");
+  present_ = std::move(next);
   repaint_ = true;
   PresentRows(canvas, first, end);
 }

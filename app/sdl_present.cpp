@@ -6,26 +6,10 @@
 
 namespace {
 
-// Canvas pixels into a window surface of another format (16-bit screens).
-class SdlConverter : public PixelConverter {
- public:
-  SdlConverter(uint32_t from, uint32_t to) : from_(from), to_(to) {}
-  void Convert(const uint32_t* from, int count, uint8_t* to) override {
-    SDL_ConvertPixels(count, 1, from_, from, count * 4, to_, to, count * 4);
-  }
-  void SetTarget(uint32_t to) { to_ = to; }
-
- private:
-  uint32_t from_, to_;
-};
-
 class SurfacePresent : public WindowPresent {
  public:
-  SurfacePresent(SDL_Window* window, uint32_t canvasFormat, int widestRow)
-      : window_(window),
-        canvasFormat_(canvasFormat),
-        converter_(canvasFormat, canvasFormat),
-        wideRow_(static_cast<size_t>(widestRow)) {}
+  SurfacePresent(SDL_Window* window, const PixelFormat& canvas, int widestRow)
+      : window_(window), converter_(canvas, 0), wideRow_(static_cast<size_t>(widestRow)) {}
 
   bool Begin(Frame& f) override {
     SDL_Surface* ws = SDL_GetWindowSurface(window_);
@@ -45,7 +29,7 @@ class SurfacePresent : public WindowPresent {
     f.width = ws->w;
     f.height = ws->h;
     converter_.SetTarget(ws->format->format);
-    f.convert = ws->format->format == canvasFormat_ ? nullptr : &converter_;
+    f.convert = ws->format->format == converter_.Source() ? nullptr : &converter_;
     f.wideRow = wideRow_.data();
     // Window surfaces of SDL's own drivers need no lock; one that does is
     // locked only while the rows are copied, not across the send.
@@ -65,7 +49,6 @@ class SurfacePresent : public WindowPresent {
 
  private:
   SDL_Window* window_;
-  uint32_t canvasFormat_;
   SdlConverter converter_;
   std::vector<uint32_t> wideRow_;
   SDL_Surface* locked_ = nullptr;
@@ -73,10 +56,17 @@ class SurfacePresent : public WindowPresent {
 
 }  // namespace
 
+SdlConverter::SdlConverter(const PixelFormat& canvas, uint32_t to)
+    : from_(SDL_MasksToPixelFormatEnum(32, 0xFFu << canvas.rshift, 0xFFu << canvas.gshift,
+                                       0xFFu << canvas.bshift, 0)),
+      to_(to) {}
+
+void SdlConverter::Convert(const uint32_t* from, int count, uint8_t* to) {
+  SDL_ConvertPixels(count, 1, from_, from, count * 4, to_, to, count * 4);
+}
+
 std::unique_ptr<WindowPresent> OpenSurfacePresent(SDL_Window* window, const PixelFormat& canvas,
                                                   int widestRow) {
   if (SDL_GetWindowSurface(window) == nullptr) return nullptr;
-  const uint32_t format = SDL_MasksToPixelFormatEnum(
-      32, 0xFFu << canvas.rshift, 0xFFu << canvas.gshift, 0xFFu << canvas.bshift, 0);
-  return std::make_unique<SurfacePresent>(window, format, widestRow);
+  return std::make_unique<SurfacePresent>(window, canvas, widestRow);
 }

@@ -111,8 +111,9 @@ bool IsDriver(const char* name) {
   return current != nullptr && std::strcmp(current, name) == 0;
 }
 
-// Opens the window on the video driver running now.
-bool OpenOnDriver(int width, int height, int maxScale, GameWindow& out, std::string& error) {
+// Opens the window on the video driver running now; out has a window and a
+// present, or neither and error says why.
+void OpenOnDriver(int width, int height, int maxScale, GameWindow& out, std::string& error) {
   const bool wayland = IsDriver("wayland");
   // A software window surface is far cheaper than a GL renderer on a
   // software-rendered X server, and the game needs nothing more. Wayland has
@@ -126,7 +127,7 @@ bool OpenOnDriver(int width, int height, int maxScale, GameWindow& out, std::str
                          SDL_WINDOW_HIDDEN | (wayland ? SDL_WINDOW_ALLOW_HIGHDPI : 0));
     if (window == nullptr) {
       error = std::string("cannot create the game window: ") + SDL_GetError();
-      return false;
+      return;
     }
     if (!wayland) {
       const int scale = DesktopScale(window, width, height, maxScale);
@@ -135,31 +136,28 @@ bool OpenOnDriver(int width, int height, int maxScale, GameWindow& out, std::str
         SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
       }
     }
-    out.window = window;
 #ifdef KESTRANE_X11_PRESENT
-    if (!wayland) {
-      out.present = OpenX11Present(window, out.format);
-      if (out.present) return true;
-    }
+    if (!wayland) out.present = OpenX11Present(window, out.format, width * maxScale);
 #endif
-    SDL_Surface* ws = SDL_GetWindowSurface(window);
+    SDL_Surface* ws = out.present ? nullptr : SDL_GetWindowSurface(window);
     if (ws != nullptr) {
       if (ws->format->BytesPerPixel == 4) {
         out.format =
             PixelFormat::FromMasks(ws->format->Rmask, ws->format->Gmask, ws->format->Bmask);
       }
       out.present = OpenSurfacePresent(window, out.format, width * maxScale);
-      if (out.present) return true;
+    }
+    if (out.present) {
+      out.window = window;
+      return;
     }
     error = std::string("the game window cannot show pictures on this screen: ") + SDL_GetError();
     SDL_DestroyWindow(window);
-    out.window = nullptr;
     if (std::strcmp(accelerate, "1") == 0) break;
     // SDL decides on the texture path once per start of its video part.
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) break;
   }
-  return false;
 }
 
 }  // namespace
@@ -181,7 +179,8 @@ GameWindow OpenGameWindow(int width, int height, int maxScale, std::string& erro
     return out;
   }
   const bool wayland = IsDriver("wayland");
-  if (OpenOnDriver(width, height, maxScale, out, error)) return out;
+  OpenOnDriver(width, height, maxScale, out, error);
+  if (out.window != nullptr) return out;
   // A Wayland session that cannot show our window (no GL there) may still
   // have XWayland, where a software surface needs nothing more.
   if (choice.explicitDriver || !wayland || choice.display == nullptr) return out;

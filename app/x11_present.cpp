@@ -11,6 +11,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
+
+#include "app/sdl_present.h"
 
 namespace {
 
@@ -21,6 +24,104 @@ struct Segment {
   XShmSegmentInfo info{0, -1, nullptr, True};
   bool attached = false;  // the attach was sent
   bool removed = false;   // marked to go when both sides let go
+};
+
+// The picture sent inside the requests (XPutImage), nothing shared with
+// the server: where it has no shared memory, from the first shared-memory
+// failure on, and on 16-bit screens (converted as it is drawn). Not SDL's
+// window surface there, which attaches segments of its own without
+// checking what the server attached.
+class PutPresent : public WindowPresent {
+ public:
+  // canvas and widestRow matter only to a 16-bit screen's conversion.
+  PutPresent(SDL_Window* window, Display* display, ::Window xwindow, Visual* visual, int depth,
+             const PixelFormat& canvas, int widestRow)
+      : sdlWindow_(window),
+        display_(display),
+        window_(xwindow),
+        visual_(visual),
+        depth_(depth),
+        converter_(canvas, SDL_MasksToPixelFormatEnum(16, static_cast<uint32_t>(visual->red_mask),
+                                                      static_cast<uint32_t>(visual->green_mask),
+                                                      static_cast<uint32_t>(visual->blue_mask), 0)),
+        wideRow_(static_cast<size_t>(widestRow)) {
+    gc_ = XCreateGC(display, xwindow, 0, nullptr);
+  }
+  PutPresent(const PutPresent&) = delete;
+  PutPresent& operator=(const PutPresent&) = delete;
+  ~PutPresent() override {
+    Free();
+    if (gc_ != nullptr) XFreeGC(display_, gc_);
+  }
+
+  // The image at the window's size, black; false when its pixels are not
+  // of 32 bits (24-bit screens) or 16 (15 and 16).
+  bool Make(int width, int height) {
+    Free();
+    const unsigned h = static_cast<unsigned>(std::max(height, 1));
+    image_ = XCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, nullptr,
+                          static_cast<unsigned>(std::max(width, 1)), h, 32, 0);
+    if (image_ == nullptr || gc_ == nullptr || image_->bits_per_pixel != (depth_ == 24 ? 32 : 16)) {
+      return false;
+    }
+    // At a new size only.
+    pixels_.assign((static_cast<size_t>(image_->bytes_per_line) * h + 3) / 4, 0);
+    image_->data = reinterpret_cast<char*>(pixels_.data());
+    // The canvas writes whole words; Xlib swaps them for a server of the
+    // other byte order.
+    image_->byte_order = SDL_BYTEORDER == SDL_BIG_ENDIAN ? MSBFirst : LSBFirst;
+    width_ = width;
+    height_ = height;
+    fresh_ = true;
+    return true;
+  }
+
+  bool Begin(Frame& f) override {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(sdlWindow_, &w, &h);
+    if ((w != width_ || h != height_) && !Make(w, h)) return false;
+    const int bytes = image_->bits_per_pixel / 8;
+    f.pixels = {reinterpret_cast<uint8_t*>(image_->data), image_->bytes_per_line, bytes};
+    f.convert = bytes == 4 ? nullptr : &converter_;
+    f.wideRow = wideRow_.data();
+    f.width = f.windowWidth = w;
+    f.height = h;
+    f.fresh = fresh_;
+    fresh_ = false;
+    return true;
+  }
+
+  // Xlib copies the pixels into the request: the image is free again at once.
+  bool Send(const WindowRect& r) override {
+    if (r.w <= 0 || r.h <= 0) return true;
+    XPutImage(display_, window_, gc_, image_, r.x, r.y, r.x, r.y, static_cast<unsigned>(r.w),
+              static_cast<unsigned>(r.h));
+    XFlush(display_);
+    return true;
+  }
+
+ private:
+  void Free() {
+    if (image_ != nullptr) {
+      image_->data = nullptr;  // ours, not Xlib's to free
+      XDestroyImage(image_);
+    }
+    image_ = nullptr;
+    width_ = height_ = -1;
+  }
+
+  SDL_Window* sdlWindow_;
+  Display* display_;
+  ::Window window_;
+  Visual* visual_;
+  int depth_;
+  GC gc_ = nullptr;
+  SdlConverter converter_;
+  std::vector<uint32_t> wideRow_;
+  std::vector<uint32_t> pixels_;
+  XImage* image_ = nullptr;
+  int width_ = -1, height_ = -1;  // the window's, when the image was made
+  bool fresh_ = false;
 };
 
 class ShmPresent;
@@ -55,7 +156,7 @@ class ShmPresent : public WindowPresent {
 
   bool Begin(Frame& f) override;
   bool Send(const WindowRect& r) override;
-  bool CanFallBack() const override { return true; }
+  std::unique_ptr<WindowPresent> FallBack() override;
 
   // Both segments at the window's size, black, attached and checked.
   bool Make(int width, int height);
@@ -243,35 +344,51 @@ bool ShmPresent::Send(const WindowRect& r) {
   return true;
 }
 
+std::unique_ptr<WindowPresent> ShmPresent::FallBack() {
+  // Pixels of 32 bits, as the segments': nothing to convert.
+  const PixelFormat same =
+      PixelFormat::FromMasks(visual_->red_mask, visual_->green_mask, visual_->blue_mask);
+  auto put = std::make_unique<PutPresent>(sdlWindow_, display_, window_, visual_, depth_, same, 0);
+  int w = 0, h = 0;
+  SDL_GetWindowSize(sdlWindow_, &w, &h);
+  if (!put->Make(w, h)) return nullptr;
+  return put;
+}
+
 }  // namespace
 
-std::unique_ptr<WindowPresent> OpenX11Present(SDL_Window* window, PixelFormat& format) {
+std::unique_ptr<WindowPresent> OpenX11Present(SDL_Window* window, PixelFormat& format,
+                                              int widestRow) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
   Display* display = info.info.x11.display;
-  int opcode = 0, firstEvent = 0, firstError = 0;
-  if (live != nullptr || !XQueryExtension(display, "MIT-SHM", &opcode, &firstEvent, &firstError) ||
-      !XShmQueryExtension(display)) {
-    return nullptr;
-  }
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(display, info.info.x11.window, &attributes)) return nullptr;
   Visual* v = attributes.visual;
-  // Each channel 8 bits in a 32-bit pixel, as the canvas draws them.
+  // Each channel 8 bits in a 32-bit pixel, as the canvas draws them; or
+  // 15 and 16-bit screens, converted.
   auto eightBits = [](unsigned long mask) {
     return (mask >> PixelFormat::MaskShift(mask)) == 0xFF;
   };
   const bool direct = v->c_class == TrueColor || v->c_class == DirectColor;
-  if (attributes.depth != 24 || !direct || !eightBits(v->red_mask) || !eightBits(v->green_mask) ||
-      !eightBits(v->blue_mask)) {
-    return nullptr;
-  }
-  auto present = std::make_unique<ShmPresent>(window, display, info.info.x11.window, v,
-                                              attributes.depth, opcode);
+  const bool deep = attributes.depth == 24 && eightBits(v->red_mask) && eightBits(v->green_mask) &&
+                    eightBits(v->blue_mask);
+  if (!direct || (!deep && attributes.depth != 16 && attributes.depth != 15)) return nullptr;
   int w = 0, h = 0;
   SDL_GetWindowSize(window, &w, &h);
-  if (!present->Make(w, h)) return nullptr;
-  format = PixelFormat::FromMasks(v->red_mask, v->green_mask, v->blue_mask);
-  return present;
+  int opcode = 0, firstEvent = 0, firstError = 0;
+  if (deep) {
+    format = PixelFormat::FromMasks(v->red_mask, v->green_mask, v->blue_mask);
+    if (live == nullptr && XQueryExtension(display, "MIT-SHM", &opcode, &firstEvent, &firstError) &&
+        XShmQueryExtension(display)) {
+      auto shm = std::make_unique<ShmPresent>(window, display, info.info.x11.window, v,
+                                              attributes.depth, opcode);
+      if (shm->Make(w, h)) return shm;
+    }
+  }
+  auto put = std::make_unique<PutPresent>(window, display, info.info.x11.window, v,
+                                          attributes.depth, format, widestRow);
+  if (!put->Make(w, h)) return nullptr;
+  return put;
 }

@@ -21,6 +21,15 @@ constexpr int kStripY = 380;        // window rows the banner scrolls along
 constexpr int kFirstGlyph = 32;     // the font sheet starts at the blank
 constexpr int16_t kScrollStep = 2;  // pixels per tick
 
+// Every character of the text has its glyph on the font sheet.
+constexpr bool InFont(std::string_view text) {
+  for (char c : text) {
+    if (c < kFirstGlyph || c >= kFirstGlyph + kFonteSheet.cells) return false;
+  }
+  return true;
+}
+static_assert(InFont(kBannerText));
+
 }  // namespace
 
 const std::string_view BannerText = kBannerText;

@@ -10,6 +10,7 @@
 
 #include "app/presenter.h"
 #include "app/sdl_platform.h"
+#include "app/sdl_window.h"
 #include "app/touch_keys.h"
 
 namespace {
@@ -59,6 +60,13 @@ TEST(SdlPlatform, RefusesToRunWithoutAWindowSystem) {
   EXPECT_EQ(SdlPlatform::Create(error), nullptr);
   EXPECT_NE(error.find(":987"), std::string::npos) << error;
   EXPECT_EQ(error.find('\n'), std::string::npos);
+
+  // A window the driver refuses to make: no window, and the reason.
+  EnvVar dummy("SDL_VIDEODRIVER", "dummy");
+  const GameWindow refused = OpenGameWindow(1 << 15, 400, 1, error);
+  EXPECT_EQ(refused.window, nullptr);
+  EXPECT_EQ(error.rfind("cannot create the game window: ", 0), 0u) << error;
+  SDL_Quit();
 }
 
 TEST(SdlPlatform, TranslatesKeysMouseAndCloseAndPresents) {
@@ -365,8 +373,20 @@ TEST(SdlPlatformDeathTest, AWindowThatCannotShowPicturesEndsTheGameWithOneLine) 
         SDL_SetWindowSize(window, 1 << 30, 1 << 30);
         p->Present(canvas);
       },
-      ::testing::ExitedWithCode(1), "^kestrane: the game window cannot show pictures[^\n]*\n$");
+      ::testing::ExitedWithCode(1),
+      "^kestrane: the game window cannot show pictures \\(no window surface[^\n]*\n$");
   EXPECT_LT(SDL_GetTicks() - t0, 1000u);
+  // Pixels to draw into, but a send that fails: the dummy driver loses its
+  // frame buffer (kept reachable for the leak checker).
+  p->Present(canvas);
+  [[maybe_unused]] static void* lost = nullptr;
+  EXPECT_EXIT(
+      {
+        lost = SDL_SetWindowData(window, "_SDL_DummySurface", nullptr);
+        p->Present(canvas);
+      },
+      ::testing::ExitedWithCode(1),
+      "^kestrane: the game window cannot show pictures \\(present failed[^\n]*\n$");
 }
 
 TEST(Presenter, PlacesTheCanvasWholeAtTheLargestScaleThatFitsAndCopiesOnlyThere) {

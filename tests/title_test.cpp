@@ -64,18 +64,6 @@ struct TitleTest : ::testing::Test, GameRig {
 
 }  // namespace
 
-TEST(BannerTextTest, IsTheMessageBetweenItsBlanks) {
-  ASSERT_EQ(BannerText.size(), 201u);
-  EXPECT_EQ(BannerText.find_first_not_of(' '), 28u);
-  EXPECT_EQ(BannerText.find_last_not_of(' '), 28u + 142 - 1);
-  EXPECT_EQ(BannerText.substr(28, 17), "...KESTRANE!!!   ");
-  EXPECT_EQ(BannerText.substr(28 + 139, 3), "...");
-  for (char c : BannerText) {
-    EXPECT_GE(c, 32);
-    EXPECT_LT(c, 90);
-  }
-}
-
 TEST_F(TitleTest, RevealPaintsOneRowInTenPerPassOverTheLastFrameWithTenPauses) {
   // As on a return from play: both timers are off during the reveal.
   loop.SetTimerEnabled(TimerId::ScrollText, false);

@@ -31,6 +31,24 @@ window_top() { import -window "$1" png:- 2>/dev/null | convert png:- -crop "$((4
 # more bits than 8 a channel rounds each colour its own way).
 differing() { compare -metric AE -fuzz "$3" "$1" "$2" null: 2>&1 >/dev/null | cut -d' ' -f1; }
 
+# The title enlarged SCALE times from (X, Y) of the window, black all round.
+title_at() {  # SCALE X Y
+  kill -0 "$game_pid" 2>/dev/null || fail "the game ended: $(cat "$work/game.log")"
+  title_top "$1" "$work/expected.png"
+  import -window "$window" png:- 2>/dev/null >"$work/whole.png" &&
+    convert "$work/whole.png" -crop "$((400 * $1))x$((380 * $1))+$2+$3" +repage "$work/shot.png" &&
+    [ "$(differing "$work/shot.png" "$work/expected.png" 0)" = 0 ] &&
+    [ "$(convert "$work/whole.png" -fill black \
+      -draw "rectangle $2,$3 $(($2 + 400 * $1 - 1)),$(($3 + 400 * $1 - 1))" \
+      -format '%[fx:maxima]' info:)" = 0 ]
+}
+# The shared memory segments the game made.
+segments() { ipcs -m -p | awk -v pid="$game_pid" '$3 == pid {print $1}'; }
+no_segments() { [ -z "$(segments)" ]; }
+# The shim preloaded, before the sanitizer's library, which the sanitizer
+# build is told to allow.
+shim_env=(LD_PRELOAD="$shm_fault" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
+
 # --- Scaled: the window is the scale-1 picture enlarged, exactly, and the
 # link answers at the enlarged coordinates.
 start_xvfb 1600x1300x24
@@ -50,6 +68,8 @@ for scale in 2 3; do
     window_top "$window" "$scale" "$work/shot.png" && [ "$(differing "$work/shot.png" "$work/expected.png" 0)" = 0 ]
   }
   wait_for 5 scaled_title || fail "scale $scale: the window is not the title enlarged $scale times"
+  # The fast path: the game's own two segments, not SDL's one.
+  [ "$(segments | wc -l)" -eq 2 ] || fail "scale $scale: not two shared-memory segments: $(segments)"
   # Which window pixel is which canvas pixel is the presenter's unit test;
   # here the link answers at the enlarged coordinates at all.
   link_rows() {
@@ -65,6 +85,14 @@ for scale in 2 3; do
   xdotool click 1
   opened() { [ -s "$work/opened" ]; }
   wait_for 5 opened || fail "scale $scale: a click on the link opened nothing"
+  if [ "$scale" -eq 2 ]; then
+    # New segments at a new size, checked again: nothing of the check left
+    # in the bars, and still shared memory.
+    xdotool mousemove 0 0 windowsize "$window" 1000 900
+    wait_for 5 title_at 2 100 50 || fail "resized: not the title at scale 2 from (100, 50), bars black"
+    [ "$(segments | wc -l)" -eq 2 ] && ! grep -q "shared memory" "$work/game.log" ||
+      fail "resized: shared memory given up: $(cat "$work/game.log")"
+  fi
   tap Escape
   expect_exit_0 "scale $scale: Escape on the title"
 done
@@ -75,6 +103,8 @@ for depth_scale in 30x1 16x2; do
   depth=${depth_scale%x*} scale=${depth_scale#*x}
   start_xvfb "1024x1024x$depth"
   game_env=(SDL_AUDIODRIVER=dummy GDK_SCALE="$scale")
+  # 16 bits: no shared memory, so with every segment foreign the title shows.
+  [ "$depth" -ne 16 ] || game_env+=("${shim_env[@]}" SHM_FAULT_FOREIGN=1)
   title_top "$scale" "$work/expected.png"
   start_game
   title_shown() {
@@ -82,6 +112,7 @@ for depth_scale in 30x1 16x2; do
       [ "$(differing "$work/shot.png" "$work/expected.png" 6%)" = 0 ]
   }
   wait_for 5 title_shown || fail "$depth-bit screen: the title is not shown"
+  [ "$depth" -ne 16 ] || no_segments || fail "16-bit screen: the game holds segments"
   tap Escape
   expect_exit_0 "$depth-bit screen: Escape on the title"
 done
@@ -98,35 +129,21 @@ elapsed_ms=$((($(date +%s%N) - started) / 1000000))
 # sanitizers on a loaded machine, so the bound only catches a hang.
 [ "$elapsed_ms" -lt 10000 ] || fail "8-bit screen: took $elapsed_ms ms to give up"
 
-# --- Shared memory missing or failing: SDL's window surface shows the game.
-# The title enlarged SCALE times from (X, Y) of the window, black all round.
-title_at() {  # SCALE X Y
-  kill -0 "$game_pid" 2>/dev/null || fail "the game ended: $(cat "$work/game.log")"
-  title_top "$1" "$work/expected.png"
-  import -window "$window" png:- 2>/dev/null >"$work/whole.png" &&
-    convert "$work/whole.png" -crop "$((400 * $1))x$((380 * $1))+$2+$3" +repage "$work/shot.png" &&
-    [ "$(differing "$work/shot.png" "$work/expected.png" 0)" = 0 ] &&
-    [ "$(convert "$work/whole.png" -fill black \
-      -draw "rectangle $2,$3 $(($2 + 400 * $1 - 1)),$(($3 + 400 * $1 - 1))" \
-      -format '%[fx:maxima]' info:)" = 0 ]
-}
-# The shared memory segments the game made.
-segments() { ipcs -m -p | awk -v pid="$game_pid" '$3 == pid {print $1}'; }
+# --- Shared memory missing or failing: the game is sent without it.
 start_xvfb 1400x1000x24 -extension MIT-SHM
 game_env=(SDL_AUDIODRIVER=dummy)
 start_game
 wait_for 5 title_at 1 0 0 || fail "a server without shared memory: the title is not shown"
 tap Escape
 expect_exit_0 "a server without shared memory: Escape on the title"
-# The segments the server attaches are not the game's (a server in another
-# IPC namespace): the game sees it at the attach and shows the title through
-# the window surface, never the other segments' pixels. (The shim comes
-# before the sanitizer's library, which the sanitizer build is told to allow.)
+# No segment the server attaches is the game's (a server in another IPC
+# namespace): the game sees it at the attach and sends the title without
+# shared memory, never the other segments' pixels, and keeps none.
 start_xvfb 1400x1000x24
-shim_env=(LD_PRELOAD="$shm_fault" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
-game_env=(SDL_AUDIODRIVER=dummy "${shim_env[@]}" SHM_FAULT_FOREIGN=2)
+game_env=(SDL_AUDIODRIVER=dummy "${shim_env[@]}" SHM_FAULT_FOREIGN=1)
 start_game
 wait_for 5 title_at 1 0 0 || fail "segments attached elsewhere: the title is not shown"
+no_segments || fail "segments attached elsewhere: the game still holds segments"
 tap Escape
 expect_exit_0 "segments attached elsewhere: Escape on the title"
 # Refused once the game runs on it, at the next size: the game goes on
@@ -143,7 +160,6 @@ for size_at in 1000x900+2+100+50 1237x857+2+218+28; do
   wait_for 5 title_at "$scale" "$x" "$y" ||
     fail "shared memory refused, resized to $size: not the title at scale $scale from ($x, $y)"
 done
-no_segments() { [ -z "$(segments)" ]; }
 wait_for 3 no_segments || fail "shared memory refused: the game still holds segments"
 tap Escape
 expect_exit_0 "shared memory refused: Escape on the title"

@@ -1,10 +1,9 @@
 // Preloaded into the game by desktops_e2e.sh to make shared memory fail:
 // - SHM_FAULT_FILE=path: once the file exists, shmget fails, as on a system
 //   out of segments, so the game meets the fault after it has started;
-// - SHM_FAULT_FOREIGN=n: the first n segments the game makes are not the
-//   ones the X server attaches (the game maps a stand-in of its own), as
-//   with a server in another IPC namespace where the id names another
-//   program's segment.
+// - SHM_FAULT_FOREIGN set: no segment the game makes is the one the X
+//   server attaches (the game maps a stand-in of its own), as with a server
+//   in another IPC namespace where the id names another program's segment.
 #include <dlfcn.h>
 #include <sys/shm.h>
 #include <unistd.h>
@@ -24,11 +23,11 @@ struct Foreign {
   int id = -1, standIn = -1;
 };
 Foreign foreign[8];
-int foreignLeft = -1;
 
+// The entry of a segment id; -1 finds a free entry.
 Foreign* Find(int id) {
   for (Foreign& f : foreign) {
-    if (f.id == id && id >= 0) return &f;
+    if (f.id == id) return &f;
   }
   return nullptr;
 }
@@ -42,19 +41,12 @@ extern "C" int shmget(key_t key, size_t size, int flags) {
     errno = ENOSPC;
     return -1;
   }
-  if (foreignLeft < 0) {
-    const char* n = std::getenv("SHM_FAULT_FOREIGN");
-    foreignLeft = n != nullptr ? std::atoi(n) : 0;
-  }
+  static const bool foreignAll = std::getenv("SHM_FAULT_FOREIGN") != nullptr;
   const int id = real(key, size, flags);
-  if (id >= 0 && key == IPC_PRIVATE && foreignLeft > 0) {
-    --foreignLeft;
-    for (Foreign& f : foreign) {
-      if (f.id < 0) {
-        f = {id, real(IPC_PRIVATE, size, flags)};
-        break;
-      }
-    }
+  if (id >= 0 && key == IPC_PRIVATE && foreignAll) {
+    Foreign* f = Find(-1);
+    if (f == nullptr) std::abort();  // more segments at once than a game makes
+    *f = {id, real(IPC_PRIVATE, size, flags)};
   }
   return id;
 }
