@@ -65,7 +65,12 @@ void SdlAudio::OpenDevice() {
   }
 }
 
-SdlAudio::~SdlAudio() {
+void SdlAudio::Quit() {
+  StopDevice();
+  player_.Quit();
+}
+
+void SdlAudio::StopDevice() {
   if (keeper_.joinable()) {
     {
       std::lock_guard<std::mutex> guard(keepMutex_);
@@ -74,9 +79,12 @@ SdlAudio::~SdlAudio() {
     keepWake_.notify_all();
     keeper_.join();
   }
-  // A section start still being sought takes the mixer lock when done: the
-  // seeking thread ends before the device goes.
-  player_.StopSeeking();
+  const uint32_t device = device_.load();
+  if (device != 0) SDL_PauseAudioDevice(device, 1);
+}
+
+SdlAudio::~SdlAudio() {
+  StopDevice();
   if (events_) {
     SDL_DelEventWatch(&SdlAudio::WatchEvents, this);
     SDL_QuitSubSystem(SDL_INIT_EVENTS);
@@ -91,19 +99,10 @@ SdlAudio::~SdlAudio() {
   if (subsystem_ && !leftBehind_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-bool SdlAudio::EffectHeard() {
-  if (!lock_.Lock()) return false;
-  const bool heard = mixer_.EffectFramesRendered() > 0;
-  lock_.Unlock();
-  return heard;
-}
-
 void SdlAudio::Callback(void* self, uint8_t* stream, int length) {
   auto* audio = static_cast<SdlAudio*>(self);
   const size_t frames = static_cast<size_t>(length) / (sizeof(float) * AudioMixer::kChannels);
-  audio->lock_.LockRender();
   audio->mixer_.Render(reinterpret_cast<float*>(stream), frames);
-  audio->lock_.UnlockRender();
 }
 
 int SdlAudio::WatchEvents(void* self, SDL_Event* event) {
@@ -140,14 +139,8 @@ uint32_t SdlAudio::Open(bool restartSubsystem) {
   // mixer always renders one format.
   const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (device == 0) return 0;
-  if (opened_.load() > 0) {
-    // Opened paused: the restart is in place before the first block. A
-    // renderer found stuck keeps what it has; the quit ends it.
-    if (lock_.Lock()) {
-      mixer_.RestartOnNewDevice();
-      lock_.Unlock();
-    }
-  }
+  // Opened paused: the restart is asked for before the first block.
+  if (opened_.load() > 0) mixer_.RestartOnNewDevice();
   device_.store(device);
   opened_.fetch_add(1);
   SDL_PauseAudioDevice(device, 0);
@@ -201,6 +194,7 @@ void SdlAudio::Keep(int waitMs) {
     if (retry_.Removed(dead ? open : removed)) {
       device_.store(0);
       Close(open);
+      mixer_.DeviceStopped();
     }
     waitMs = DeviceRetry::kForever;
     if (retry_.Device() == 0) {

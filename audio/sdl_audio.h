@@ -52,10 +52,12 @@ class SdlAudio {
   MixerWaveOutput& Effects() { return effects_; }
   // Whether the effect last started has reached the device's output (for
   // measuring how soon that happens).
-  bool EffectHeard();
-  // Whether a command found the audio thread stuck and left it what it
-  // plays: the program must then end by std::_Exit, without the shutdown.
-  bool Abandoned() const { return lock_.Stuck() || player_.Abandoned(); }
+  bool EffectHeard() const { return mixer_.EffectsRendered() >= effects_.Played(); }
+  // The quit's, from the game thread once it takes no more commands: stops
+  // the device, then ends the seeking thread or, inside a seek, leaves it.
+  // Bounded whatever the audio side does. After it the program leaves
+  // without destroying anything: a thread left may still use it.
+  void Quit();
 
  private:
   static void Callback(void* self, uint8_t* stream, int length);
@@ -68,12 +70,12 @@ class SdlAudio {
   void Close(uint32_t device);
   void Keep(int firstWaitMs);
 
-  // Held by the callback while it renders and by every command to the mixer;
-  // the mixer's own rather than SDL's device lock, which has no bounded wait.
-  RenderLock lock_;
+  // Stops the keeping thread and the device: SDL calls back no more.
+  void StopDevice();
+
   AudioMixer mixer_{kRate};
-  MixerModulePlayer player_{mixer_, lock_};
-  MixerWaveOutput effects_{mixer_, lock_};
+  MixerModulePlayer player_{mixer_};
+  MixerWaveOutput effects_{mixer_};
 
   bool subsystem_ = false;
   bool events_ = false;
