@@ -2,48 +2,10 @@
 
 #include <SDL.h>
 
-#include <chrono>
+#include <cstring>
 #include <system_error>
 
-#if defined(__unix__)
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
-namespace {
-// Sound libraries below SDL print their complaints about a missing sound card
-// on stderr; a game without sound is normal here and must say nothing.
-class QuietStderr {
- public:
-#if defined(__unix__)
-  QuietStderr() {
-    saved_ = dup(STDERR_FILENO);
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
-    if (null >= 0) close(null);
-  }
-  ~QuietStderr() {
-    if (saved_ < 0) return;
-    dup2(saved_, STDERR_FILENO);
-    close(saved_);
-  }
-
- private:
-  int saved_ = -1;
-#endif
-};
-}  // namespace
-
-// A close running on a thread of its own, which may outlive the wait for it.
-struct SdlDeviceKeeper::Closing {
-  std::mutex mutex;
-  std::condition_variable done;
-  bool finished = false;
-  bool Finished() {
-    std::lock_guard<std::mutex> guard(mutex);
-    return finished;
-  }
-};
+#include "audio/sound_system.h"
 
 void SdlDeviceKeeper::Start() {
   if (events_) return;
@@ -55,59 +17,86 @@ void SdlDeviceKeeper::Start() {
   SDL_AddEventWatch(&SdlDeviceKeeper::WatchEvents, this);
   const int wait = retry_.Opened(Open(false));
   try {
-    keeper_ = std::thread(&SdlDeviceKeeper::Keep, this, wait);
+    closer_ = std::thread(&SdlDeviceKeeper::CloseOldDevices, this);
+    reopener_ = std::thread(&SdlDeviceKeeper::ReopenLostDevices, this, wait);
   } catch (const std::system_error&) {
-    // Without the thread the game keeps the device it has, if any, for good.
+    // Without the threads the game keeps the device it has, if any, for good.
+    std::lock_guard<std::mutex> guard(mutex_);
+    reopenerEnded_ = !reopener_.joinable();
+    closerEnded_ = !closer_.joinable();
+    quit_ = true;  // a closing thread alone has nothing to do
+    wake_.notify_all();
   }
 }
 
+bool SdlDeviceKeeper::Stop(std::chrono::milliseconds within) {
+  if (!events_) return true;
+  std::unique_lock<std::mutex> guard(mutex_);
+  quit_ = true;
+  wake_.notify_all();
+  if (!wake_.wait_for(guard, within, [this] { return reopenerEnded_ && closerEnded_; }))
+    return false;
+  guard.unlock();
+  ShutDown();
+  return true;
+}
+
 void SdlDeviceKeeper::Stop() {
-  if (keeper_.joinable()) {
-    {
-      std::lock_guard<std::mutex> guard(keepMutex_);
-      quit_ = true;
-    }
-    keepWake_.notify_all();
-    keeper_.join();
+  if (!events_) return;
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    quit_ = true;
   }
-  if (events_) {
-    SDL_DelEventWatch(&SdlDeviceKeeper::WatchEvents, this);
-    SDL_QuitSubSystem(SDL_INIT_EVENTS);
-    events_ = false;
-  }
-  // Once closed (or paused, if the close is left behind) the device never
-  // calls back again; only then may what it plays go.
+  wake_.notify_all();
+  ShutDown();
+}
+
+void SdlDeviceKeeper::ShutDown() {
+  if (reopener_.joinable()) reopener_.join();
+  if (closer_.joinable()) closer_.join();
+  // Without the threads, the device may still be open here.
   const uint32_t device = device_.exchange(0);
-  if (device != 0) Close(device);
-  if (leftBehind_ && leftBehind_->Finished()) leftBehind_.reset();
-  // Shutting the subsystem down would wait for the close left behind.
-  if (subsystem_ && !leftBehind_) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    subsystem_ = false;
-  }
+  if (device != 0) SDL_CloseAudioDevice(device);
+  SDL_DelEventWatch(&SdlDeviceKeeper::WatchEvents, this);
+  SDL_QuitSubSystem(SDL_INIT_EVENTS);
+  events_ = false;
+  if (audio_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  audio_ = false;
+}
+
+bool SdlDeviceKeeper::Closing() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return closeRunning_ || toCloseCount_ > 0;
 }
 
 int SdlDeviceKeeper::WatchEvents(void* self, SDL_Event* event) {
   if (event->type == SDL_AUDIODEVICEREMOVED && event->adevice.iscapture == 0) {
     auto* keeper = static_cast<SdlDeviceKeeper*>(self);
-    {
-      std::lock_guard<std::mutex> guard(keeper->keepMutex_);
-      keeper->removed_ = event->adevice.which;
-    }
-    keeper->keepWake_.notify_all();
+    std::lock_guard<std::mutex> guard(keeper->mutex_);
+    keeper->removed_ = event->adevice.which;
+    keeper->wake_.notify_all();
   }
   return 0;
 }
 
-uint32_t SdlDeviceKeeper::Open(bool restartSubsystem) {
-  [[maybe_unused]] QuietStderr quiet;  // does nothing where there is no such library
-  if (subsystem_ && restartSubsystem) {
+uint32_t SdlDeviceKeeper::Open(bool restartAudio) {
+  // SDL's PulseAudio driver connects anew for each device, so it reaches a
+  // server that came back without a restart; and its start is where SDL
+  // 2.26 dies when the server has no output, which the question asked just
+  // before it cannot rule out while the server is removing one.
+  const char* driver = SDL_GetCurrentAudioDriver();
+  if (driver != nullptr && std::strcmp(driver, "pulseaudio") == 0) restartAudio = false;
+  if (audio_ && restartAudio) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    subsystem_ = false;
+    audio_ = false;
   }
-  if (!subsystem_) {
+  if (!audio_) {
+    // No output is a state like any other: SDL is not started into it.
+    if (!sound_system::MayStartSdlAudio()) return 0;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
-    subsystem_ = true;
+    audio_ = true;
+    audioStarts_.fetch_add(1);
+    sound_system::QuietAlsa();
   }
   SDL_AudioSpec want{};
   want.freq = format_.rate;
@@ -130,44 +119,35 @@ uint32_t SdlDeviceKeeper::Open(bool restartSubsystem) {
   return device;
 }
 
-void SdlDeviceKeeper::Close(uint32_t device) {
-  // Paused first, under SDL's own lock, which a driver stuck in its output
-  // call does not hold: the callback is never called for this device again,
-  // whatever becomes of the close.
+void SdlDeviceKeeper::HandOver(uint32_t device) {
+  // Paused under SDL's own lock, which a driver stuck in its output call does
+  // not hold, and which the callback holds for one block at most; never
+  // under mutex_, which SDL's audio thread takes to report a removal.
   SDL_PauseAudioDevice(device, 1);
-  auto closing = std::make_shared<Closing>();
-  try {
-    std::thread([device, closing] {
-      SDL_CloseAudioDevice(device);
-      SDL_TLSCleanup();  // SDL's error text for this thread, which SDL did not start
-      {
-        std::lock_guard<std::mutex> guard(closing->mutex);
-        closing->finished = true;
-      }
-      closing->done.notify_all();
-    }).detach();
-  } catch (const std::system_error&) {
-    SDL_CloseAudioDevice(device);
-    return;
-  }
-  std::unique_lock<std::mutex> guard(closing->mutex);
-  const bool inTime =
-      closing->done.wait_for(guard, std::chrono::milliseconds(DeviceRetry::kCloseWaitMs),
-                             [&] { return closing->finished; });
-  retry_.Closed(inTime);
-  if (!inTime) leftBehind_ = closing;
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (toCloseCount_ == toClose_.size()) return;
+  toClose_[toCloseCount_++] = device;
+  wake_.notify_all();
 }
 
-void SdlDeviceKeeper::Keep(int waitMs) {
-  std::unique_lock<std::mutex> guard(keepMutex_);
+void SdlDeviceKeeper::ReopenLostDevices(int waitMs) {
+  std::unique_lock<std::mutex> guard(mutex_);
+  bool wasClosing = false;
   for (;;) {
-    const auto woken = [this] { return quit_ || removed_ != 0; };
+    // Woken by a removal, the quit, or a close that ended while there is no
+    // device (SDL's audio may be restarted now).
+    const auto woken = [&] {
+      const bool closing = closeRunning_ || toCloseCount_ > 0;
+      const bool closeEnded = wasClosing && !closing && retry_.Device() == 0;
+      wasClosing = closing;
+      return quit_ || removed_ != 0 || closeEnded;
+    };
     if (waitMs == DeviceRetry::kForever) {
-      keepWake_.wait(guard, woken);
+      wake_.wait(guard, woken);
     } else {
-      keepWake_.wait_for(guard, std::chrono::milliseconds(waitMs), woken);
+      wake_.wait_for(guard, std::chrono::milliseconds(waitMs), woken);
     }
-    if (quit_) return;
+    if (quit_) break;
     const uint32_t removed = removed_;
     removed_ = 0;
     guard.unlock();
@@ -176,19 +156,45 @@ void SdlDeviceKeeper::Keep(int waitMs) {
     const bool dead = open != 0 && SDL_GetAudioDeviceStatus(open) == SDL_AUDIO_STOPPED;
     if (retry_.Removed(dead ? open : removed)) {
       device_.store(0);
-      Close(open);
+      HandOver(open);
     }
     waitMs = DeviceRetry::kForever;
     if (retry_.Device() == 0) {
-      if (leftBehind_ && leftBehind_->Finished()) {
-        leftBehind_.reset();
-        retry_.CloseFinished();
-      }
-      waitMs = retry_.Opened(Open(retry_.MayRestartSubsystem()));
+      // Restarting SDL's audio closes every device it has, so not while the
+      // closing thread may be inside a close; the end of that close wakes us.
+      guard.lock();
+      const bool mayRestart = !closeRunning_ && toCloseCount_ == 0;
+      wasClosing = !mayRestart;
+      guard.unlock();
+      waitMs = retry_.Opened(Open(mayRestart));
     }
     // SDL keeps the error text of a failed open for each thread, and frees
     // it only for threads of its own, which this one is not.
     SDL_TLSCleanup();
     guard.lock();
   }
+  guard.unlock();
+  const uint32_t device = device_.exchange(0);
+  if (device != 0) HandOver(device);
+  guard.lock();
+  reopenerEnded_ = true;
+  wake_.notify_all();
+}
+
+void SdlDeviceKeeper::CloseOldDevices() {
+  std::unique_lock<std::mutex> guard(mutex_);
+  for (;;) {
+    wake_.wait(guard, [this] { return toCloseCount_ > 0 || (quit_ && reopenerEnded_); });
+    if (toCloseCount_ == 0) break;
+    const uint32_t device = toClose_[--toCloseCount_];
+    closeRunning_ = true;
+    guard.unlock();
+    SDL_CloseAudioDevice(device);
+    guard.lock();
+    closeRunning_ = false;
+    wake_.notify_all();
+  }
+  SDL_TLSCleanup();  // SDL's error text for this thread, which SDL did not start
+  closerEnded_ = true;
+  wake_.notify_all();
 }
