@@ -1,6 +1,7 @@
 // The kestrane executable: the SDL window, the audio device and the game.
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -75,14 +76,16 @@ int main(int, char**) {
   EM_ASM(setTimeout(function() { if (Module['onGameEnded']) Module['onGameEnded'](); }););
   return 0;
 #else
-  // The one way out. The game takes no more commands (its loop has ended);
-  // the device stops, within its bound; the seeking thread ends, or is left
+  // The one way out, in this order: the game takes no more commands (its
+  // loop has ended); the device stops, within kDeviceStopBound whatever the
+  // driver or the sound server does; the seeking thread ends, or is left
   // inside a seek that may take long. Then the process leaves at once,
   // without destructors: none can run under a thread left behind, and the
   // window stays for the system to take down (destroying it ourselves can
   // cross SDL's own wake-up message to it on a second display connection,
   // which Xlib turns into exit code 1).
-  audio.Quit();
+  constexpr std::chrono::milliseconds kDeviceStopBound{500};
+  audio.Quit(kDeviceStopBound);
   std::fflush(nullptr);
   std::_Exit(0);
 #endif
