@@ -6,8 +6,8 @@
 #include "audio/module_file.h"
 #include "audio/wave_image.h"
 
-MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, Seeking seeking)
-    : mixer_(mixer), seeking_(seeking) {}
+MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, Seeking seeking, SeekFunction seek)
+    : mixer_(mixer), seeking_(seeking), seek_(seek) {}
 
 MixerModulePlayer::~MixerModulePlayer() {
   Quit();
@@ -109,7 +109,7 @@ void MixerModulePlayer::SeekLoop() {
         continue;
       }
       SeekResult result{r.module, {}, r.handle, false};
-      result.ready = AudioMixer::SeekSectionStart(*r.module, r.section, result.sought);
+      result.ready = seek_(*r.module, r.section, result.sought);
       mixer_.PostSeekResult(result);
     }
     busy_.store(false);

@@ -28,7 +28,10 @@ class MixerModulePlayer : public ModulePlayer {
   // block after it (tools and tests that render alone, and want the same
   // sound each time).
   enum class Seeking { kOwnThread, kInRender };
-  explicit MixerModulePlayer(AudioMixer& mixer, Seeking seeking = Seeking::kOwnThread);
+  // The seek the seeking thread runs; tests put in one that stalls.
+  using SeekFunction = bool (*)(openmpt::module&, const ModuleSection&, SoughtSection&);
+  explicit MixerModulePlayer(AudioMixer& mixer, Seeking seeking = Seeking::kOwnThread,
+                             SeekFunction seek = &AudioMixer::SeekSectionStart);
   // Ends the seeking thread, after the seek it may be in. The render must
   // have stopped first: the modules go here.
   ~MixerModulePlayer() override;
@@ -82,6 +85,7 @@ class MixerModulePlayer : public ModulePlayer {
   bool quitting_ = false;
   std::atomic<bool> seekerQuit_{false};
   const Seeking seeking_;
+  const SeekFunction seek_;
   std::atomic<bool> busy_{false};  // the seeking thread is inside a seek
   std::thread seeker_;
 };

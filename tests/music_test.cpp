@@ -535,12 +535,79 @@ TEST(MusicLayer, TheHangingFileFallsSilent) {
   EXPECT_EQ(l.mixer.CurrentPosition(), -1);
 }
 
+// A seek that stalls while seekHeld is set, as a slow module's would; after
+// 10 s it goes on, so that a quit waiting for it fails rather than hangs.
+std::atomic<bool> seekHeld{false}, seekEntered{false};
+bool HeldSeek(openmpt::module& module, const ModuleSection& section, SoughtSection& sought) {
+  seekEntered = true;
+  for (int i = 0; i < 10000 && seekHeld; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return AudioMixer::SeekSectionStart(module, section, sought);
+}
+
+// The render stalls 300 ms inside a block (a preempted audio thread) while
+// the game thread sends a storm of commands: none waits, none is lost, and
+// once the render goes on it applies them all, in order. The quit then waits
+// neither for a stalled render nor for a stalled seek.
+TEST(MusicThreads, NothingWaitsForTheRenderOrTheSeek) {
+  AudioMixer mixer(48000);
+  MixerModulePlayer player(mixer, MixerModulePlayer::Seeking::kOwnThread, &HeldSeek);
+  MixerWaveOutput effects(mixer);
+  const auto shot = FindResource("wave101.wav");
+  effects.Prepare(shot.data(), shot.size());
+  const uint32_t module = player.LoadModule(kModule);
+  ASSERT_NE(module, 0u);
+  std::atomic<bool> hold{false}, held{false}, stop{false};
+  std::atomic<int> heard{-2};
+  std::thread render([&] {
+    std::vector<float> block(2 * 2048);
+    while (!stop) {
+      mixer.Render(block.data(), 2048);  // takes the commands, then stalls
+      heard = mixer.CurrentPosition();
+      held = hold.load();
+      std::this_thread::sleep_for(std::chrono::milliseconds(hold ? 300 : 1));
+    }
+  });
+  // Only a hang fails these waits.
+  auto waitFor = [](auto done) {
+    for (int i = 0; i < 30000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+  };
+  hold = true;
+  ASSERT_TRUE(waitFor([&] { return held.load(); }));
+  const uint32_t before = mixer.CommandsRendered();
+  uint32_t posted = 0;
+  for (int i = 0; i < 100; ++i, posted += 3) {
+    const uint32_t play = player.PlayModuleSection(module, kTitleMusic.start, kTitleMusic.end,
+                                                   kTitleMusic.restart, kTitleMusic.loop);
+    ASSERT_NE(play, 0u);
+    effects.PlayMemory(shot.data(), shot.size());
+    ASSERT_TRUE(player.StopModule(play));
+  }
+  ASSERT_NE(player.PlayModuleSection(module, 9, 9, 9, false), 0u);  // the last wins
+  ++posted;
+  EXPECT_EQ(mixer.Overflows(), 0u);
+  hold = false;
+  EXPECT_TRUE(waitFor([&] { return mixer.CommandsRendered() - before == posted; }));
+  EXPECT_TRUE(waitFor([&] { return heard == 9; }));
+
+  seekHeld = true;
+  player.PlayModuleSection(module, 10, 19, 12, true);
+  ASSERT_TRUE(waitFor([&] { return seekEntered.load(); }));
+  hold = true;
+  ASSERT_TRUE(waitFor([&] { return held.load(); }));
+  EXPECT_FALSE(player.Quit());  // the seeking thread is left inside its seek
+  EXPECT_EQ(player.PlayModuleSection(module, 0, 8, 1, true), 0u);  // no more commands
+  stop = true;
+  render.join();
+  seekHeld = false;
+}
+
 // The game's thread, the device's, the seeking thread and the one that
 // replaces a lost device share the mixer: sections change (some sought on
 // their own thread), music and effects go off and on, devices are lost, and
 // everything shuts down while a start is still being sought. The test
 // command runs this under ThreadSanitizer (the tsan preset) too, which fails
-// it on any access the locks leave unordered.
+// it on any access the queues leave unordered.
 TEST(MusicThreads, TheGameTheDeviceAndTheSeekerShareTheMixer) {
   const std::string path = (std::filesystem::temp_directory_path() /
                             ("kestrane_threads_" + std::to_string(::getpid()) + ".snd"))
