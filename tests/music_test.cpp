@@ -141,6 +141,30 @@ std::string LoopingModule() {
   return b;
 }
 
+// A silent module of one position whose last row holds the song 30 s: the
+// row is delayed 15 times over and looped 15 times.
+std::string StuckRowModule() {
+  constexpr int kRows = 32;
+  std::string b = ModuleHeader(2, 0, 1);
+  b += '\0';
+  b += static_cast<char>(255);
+  std::string rows;
+  for (int r = 0; r < kRows; ++r) {
+    if (r == kRows - 1) {
+      for (const uint8_t param : {0xEF, 0xB0, 0xBF}) {
+        rows += {static_cast<char>(0x81 + rows.size() / 4), 0x08, 19, static_cast<char>(param)};
+      }
+    }
+    rows += '\0';
+  }
+  std::string pattern(8, '\0');
+  PutLE(pattern, 0, static_cast<uint32_t>(rows.size()), 2);
+  PutLE(pattern, 2, kRows, 2);
+  b += std::string(4, '\0');
+  PutLE(b, b.size() - 4, static_cast<uint32_t>(b.size()), 4);
+  return b + pattern + rows;
+}
+
 struct Layer {
   explicit Layer(int rate = 11025) : mixer(rate) {}
   AudioMixer mixer;
@@ -255,6 +279,23 @@ TEST(MusicLayer, ASectionEndsOnTheExactFrame) {
     ++heard;
   }
   EXPECT_EQ(heard, length);
+}
+
+// A section whose last row does not end within a plausible length ends
+// there, and stays ended when a new device restarts what plays.
+TEST(MusicLayer, ASectionStuckInItsLastRowEnds) {
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("kestrane_stuck_" + std::to_string(::getpid()) + ".snd"))
+                               .string();
+  std::ofstream(path, std::ios::binary) << StuckRowModule();
+  Layer l(8000);
+  const uint32_t module = l.player.LoadModule(path.c_str());
+  std::filesystem::remove(path);
+  ASSERT_NE(module, 0u);
+  l.player.PlayModuleSection(module, 0, 0, 0, false);
+  EXPECT_EQ(l.Positions(10), (std::vector<int>{0, -1}));
+  l.mixer.RestartOnNewDevice();
+  EXPECT_EQ(l.Positions(1), (std::vector<int>{-1}));
 }
 
 TEST(MusicLayer, ASectionStartsCleanlyWhateverPlayedBefore) {
@@ -411,6 +452,8 @@ TEST(MusicLayer, BadFilesLoadAsNothing) {
       file("head.snd", good.substr(0, 600)),
       file("patterns.snd", good.substr(0, 1084 + 5000)),
       file("samples.snd", good.substr(0, good.size() - 1)),
+      // Told to have 12 channels, its patterns are cut short.
+      file("12ch.snd", good.substr(0, 1080) + "12CH" + good.substr(1084)),
       file("random.snd", random),
       file("large.snd", large),
       file("huge.snd", huge),
@@ -648,20 +691,20 @@ TEST(MusicThreads, TheGameTheDeviceAndTheSeekerShareTheMixer) {
   audio.reset();  // a start still being sought
 }
 
-// The music operations of the game, over a player that records its calls.
+// The music operations of the game, over a player that records the calls
+// that do something (the start-up and shut-down calls of the layer do
+// nothing in the real player; MusicOverMixer checks the layer's end).
 class RecordingPlayer : public ModulePlayer {
  public:
-  bool Startup() override { return Log("Startup"); }
-  bool Init() override { return Log("Init"); }
-  bool StartBackgroundPlay(int rate) override {
-    return Log("StartBackgroundPlay " + std::to_string(rate));
-  }
-  bool OpenChannels(int n) override { return Log("OpenChannels " + std::to_string(n)); }
+  bool Startup() override { return true; }
+  bool Init() override { return true; }
+  bool StartBackgroundPlay(int) override { return true; }
+  bool OpenChannels(int) override { return true; }
   uint32_t LoadModule(const char* path) override {
     Log(std::string("LoadModule ") + path);
     return loadResult;
   }
-  bool SetAmplification(int a) override { return Log("SetAmplification " + std::to_string(a)); }
+  bool SetAmplification(int) override { return true; }
   uint32_t PlayModuleSection(uint32_t m, int32_t s, int32_t e, int32_t r, bool loop) override {
     Log("Play " + std::to_string(m) + " " + std::to_string(s) + " " + std::to_string(e) + " " +
         std::to_string(r) + (loop ? " loop" : " once"));
@@ -669,9 +712,9 @@ class RecordingPlayer : public ModulePlayer {
   }
   bool StopModule(uint32_t h) override { return Log("Stop " + std::to_string(h)); }
   bool FreeModule(uint32_t m) override { return Log("Free " + std::to_string(m)); }
-  bool CloseChannels() override { return Log("CloseChannels"); }
-  bool StopBackgroundPlay() override { return Log("StopBackgroundPlay"); }
-  bool Close() override { return Log("Close"); }
+  bool CloseChannels() override { return true; }
+  bool StopBackgroundPlay() override { return true; }
+  bool Close() override { return true; }
 
   bool Log(const std::string& call) {
     calls.push_back(call);
@@ -696,8 +739,7 @@ struct MusicOperations : ::testing::Test {
 TEST_F(MusicOperations, StartPlayStopAndShutDownInOrder) {
   g.world.MusicPath = "/games/Kestrane.snd";
   InitMusic(g);
-  EXPECT_EQ(player.Take(), (Calls{"Startup", "Init", "StartBackgroundPlay 100", "OpenChannels 50",
-                                  "LoadModule /games/Kestrane.snd", "SetAmplification 90"}));
+  EXPECT_EQ(player.Take(), (Calls{"LoadModule /games/Kestrane.snd"}));
   EXPECT_EQ(g.MusicModule, 5u);
 
   g.world.MusicOn = false;
@@ -718,10 +760,8 @@ TEST_F(MusicOperations, StartPlayStopAndShutDownInOrder) {
   // Loading again first releases the module held.
   PlaySection(g, kPlayMusic);
   InitMusic(g);
-  Calls calls = player.Take();
-  ASSERT_GE(calls.size(), 4u);
-  EXPECT_EQ((Calls{calls[0], calls[1], calls[2], calls[3]}),
-            (Calls{"Play 5 10 19 12 loop", "Stop 77", "Free 5", "Startup"}));
+  EXPECT_EQ(player.Take(), (Calls{"Play 5 10 19 12 loop", "Stop 77", "Free 5",
+                                  "LoadModule /games/Kestrane.snd"}));
 
   g.world.MusicOn = false;  // stopping does not look at the flag
   PlaySection(g, kPlayMusic);
@@ -730,8 +770,7 @@ TEST_F(MusicOperations, StartPlayStopAndShutDownInOrder) {
   g.world.MusicOn = false;
   StopMusic(g, true);
   CloseMusic(g);
-  EXPECT_EQ(player.Take(), (Calls{"Play 5 10 19 12 loop", "Stop 77", "Free 5", "CloseChannels",
-                                  "StopBackgroundPlay", "Close"}));
+  EXPECT_EQ(player.Take(), (Calls{"Play 5 10 19 12 loop", "Stop 77", "Free 5"}));
   EXPECT_EQ(g.MusicModule, 0u);
 }
 
@@ -744,7 +783,7 @@ TEST_F(MusicOperations, WithoutAModuleNothingPlays) {
   PlaySection(g, kTitleMusic);
   StopMusic(g, true);
   CloseMusic(g);
-  EXPECT_EQ(player.Take(), (Calls{"CloseChannels", "StopBackgroundPlay", "Close"}));
+  EXPECT_TRUE(player.Take().empty());
 }
 
 // The operations over the real layer: a missing file leaves the game silent.
