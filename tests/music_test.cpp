@@ -634,6 +634,7 @@ TEST(MusicThreads, NothingWaitsForTheRenderOrTheSeek) {
   EXPECT_TRUE(waitFor([&] { return heard == 9; }));
 
   seekHeld = true;
+  seekEntered = false;
   player.PlayModuleSection(module, 10, 19, 12, true);
   ASSERT_TRUE(waitFor([&] { return seekEntered.load(); }));
   hold = true;
