@@ -7,35 +7,29 @@ SdlAudio::SdlAudio(When when) {
 }
 
 SdlAudio::~SdlAudio() {
-  // The device goes first, so nothing renders any more; then a section
-  // start still being sought, which takes the mixer lock when done. Only
-  // then may the mixer, the modules and the converted effects go.
+  // The device goes first, so nothing renders any more; then the seeking
+  // thread, after the seek it may be in. Only then may the mixer, the
+  // modules and the converted effects go.
   keeper_.Stop();
-  player_.StopSeeking();
 }
 
-bool SdlAudio::EffectHeard() {
-  if (!lock_.Lock()) return false;
-  const bool heard = mixer_.EffectFramesRendered() > 0;
-  lock_.Unlock();
-  return heard;
+bool SdlAudio::Quit(std::chrono::milliseconds within) {
+  const bool deviceStopped = keeper_.Stop(within);
+  return player_.Quit() && deviceStopped;
 }
 
+// Never waits: the render takes the commands queued at the start of its block.
 void SdlAudio::Callback(void* self, uint8_t* stream, int length) {
   auto* audio = static_cast<SdlAudio*>(self);
   const size_t frames = static_cast<size_t>(length) / (sizeof(float) * AudioMixer::kChannels);
-  audio->lock_.LockRender();
   audio->mixer_.Render(reinterpret_cast<float*>(stream), frames);
-  audio->lock_.UnlockRender();
 }
 
 void SdlAudio::DeviceOpened(void* self, bool firstDevice) {
   // Before the first device nothing was rendered, so nothing is restarted.
-  if (firstDevice) return;
-  auto* audio = static_cast<SdlAudio*>(self);
-  // A renderer found stuck keeps what it has; the quit ends it.
-  if (audio->lock_.Lock()) {
-    audio->mixer_.RestartOnNewDevice();
-    audio->lock_.Unlock();
-  }
+  if (!firstDevice) static_cast<SdlAudio*>(self)->mixer_.RestartOnNewDevice();
+}
+
+void SdlAudio::DeviceStopped(void* self) {
+  static_cast<SdlAudio*>(self)->mixer_.DeviceStopped();
 }

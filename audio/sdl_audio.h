@@ -45,21 +45,23 @@ class SdlAudio {
   MixerWaveOutput& Effects() { return effects_; }
   // Whether the effect last started has reached the device's output (for
   // measuring how soon that happens).
-  bool EffectHeard();
-  // Whether a command found the audio thread stuck and left it what it
-  // plays: the program must then end by std::_Exit, without the shutdown.
-  bool Abandoned() const { return lock_.Stuck() || player_.Abandoned(); }
+  bool EffectHeard() const { return mixer_.EffectsRendered() >= effects_.Played(); }
+  // The quit's, from the game's thread once the game takes no more
+  // commands: stops the device within `within`, then ends the seeking
+  // thread or, inside a seek, leaves it. True when every thread of the
+  // audio has ended; false when one was left, and then nothing of the audio
+  // may be destroyed: the program leaves without destructors.
+  bool Quit(std::chrono::milliseconds within);
 
  private:
   static void Callback(void* self, uint8_t* stream, int length);
   static void DeviceOpened(void* self, bool firstDevice);
+  static void DeviceStopped(void* self);
 
-  // Held by the callback while it renders and by every command to the mixer;
-  // the mixer's own rather than SDL's device lock, which has no bounded wait.
-  RenderLock lock_;
   AudioMixer mixer_{kRate};
-  MixerModulePlayer player_{mixer_, lock_};
-  MixerWaveOutput effects_{mixer_, lock_};
-  SdlDeviceKeeper keeper_{{kRate, AudioMixer::kChannels, kBlockFrames},
-                          {&SdlAudio::Callback, &SdlAudio::DeviceOpened, this}};
+  MixerModulePlayer player_{mixer_};
+  MixerWaveOutput effects_{mixer_};
+  SdlDeviceKeeper keeper_{
+      {kRate, AudioMixer::kChannels, kBlockFrames},
+      {&SdlAudio::Callback, &SdlAudio::DeviceOpened, &SdlAudio::DeviceStopped, this}};
 };

@@ -124,6 +124,7 @@ void SdlDeviceKeeper::HandOver(uint32_t device) {
   // not hold, and which the callback holds for one block at most; never
   // under mutex_, which SDL's audio thread takes to report a removal.
   SDL_PauseAudioDevice(device, 1);
+  feed_.deviceStopped(feed_.user);
   std::lock_guard<std::mutex> guard(mutex_);
   if (toCloseCount_ == toClose_.size()) return;
   toClose_[toCloseCount_++] = device;

@@ -33,10 +33,12 @@ class SdlDeviceKeeper {
   // What every device opened plays: render fills one block of float samples
   // on SDL's audio thread; deviceOpened runs on the keeping thread once a
   // device is open and still paused, before its first block (firstDevice:
-  // nothing was rendered before it).
+  // nothing was rendered before it); deviceStopped runs once a device is
+  // paused for good, after which render is not called for it again.
   struct Feed {
     void (*render)(void* user, uint8_t* stream, int length);
     void (*deviceOpened)(void* user, bool firstDevice);
+    void (*deviceStopped)(void* user);
     void* user;
   };
   SdlDeviceKeeper(Format format, Feed feed) : format_(format), feed_(feed) {}

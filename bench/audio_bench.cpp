@@ -37,9 +37,8 @@ const char* const kSectionNames[] = {"title music", "in-game music and effects"}
 // keep up in real time, counted in processor time (the machine may be busy).
 void BM_MusicAndEffects(benchmark::State& state) {
   AudioMixer mixer(SdlAudio::kRate);
-  NoAudioLock lock;
-  MixerModulePlayer player(mixer, lock);
-  MixerWaveOutput effects(mixer, lock);
+  MixerModulePlayer player(mixer, MixerModulePlayer::Seeking::kInRender);
+  MixerWaveOutput effects(mixer);
   const auto shot = FindResource("wave101.wav");
   const auto hit = FindResource("wave102.wav");
   effects.Prepare(shot.data(), shot.size());
@@ -189,8 +188,7 @@ BENCHMARK(BM_EffectLatency)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRe
 // callback by as much.
 void BM_StartSection(benchmark::State& state) {
   AudioMixer mixer(SdlAudio::kRate);
-  NoAudioLock lock;
-  MixerModulePlayer player(mixer, lock);
+  MixerModulePlayer player(mixer, MixerModulePlayer::Seeking::kInRender);
   const uint32_t module = player.LoadModule(KESTRANE_MUSIC_FILE);
   const auto start = static_cast<int32_t>(state.range(0));
   for (auto _ : state) {
@@ -231,8 +229,7 @@ void BM_LoadModule(benchmark::State& state) {
       break;
   }
   AudioMixer mixer(SdlAudio::kRate);
-  NoAudioLock lock;
-  MixerModulePlayer player(mixer, lock);
+  MixerModulePlayer player(mixer, MixerModulePlayer::Seeking::kInRender);
   for (auto _ : state) {
     const uint32_t module = player.LoadModule(path.c_str());
     if (module != 0) player.FreeModule(module);

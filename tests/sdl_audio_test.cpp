@@ -48,9 +48,7 @@ class AudioEnv {
 };
 
 // Returns the play handle of the jingle.
-uint32_t PlayEverything(SdlAudio& audio, const char* module) {
-  const uint32_t m = audio.Player().LoadModule(module);
-  EXPECT_NE(m, 0u);
+uint32_t PlayEverything(SdlAudio& audio, uint32_t m) {
   const uint32_t play = audio.Player().PlayModuleSection(m, 9, 9, 9, false);
   EXPECT_NE(play, 0u);
   const auto shot = FindResource("wave101.wav");
@@ -62,7 +60,7 @@ TEST(SdlAudio, WithoutADeviceEverythingRunsSilent) {
   AudioEnv env(AudioEnv::Vars{{"SDL_AUDIODRIVER", "no-such-driver"}});
   SdlAudio audio;
   EXPECT_FALSE(audio.HasDevice());
-  const uint32_t play = PlayEverything(audio, KESTRANE_MUSIC_FILE);
+  const uint32_t play = PlayEverything(audio, audio.Player().LoadModule(KESTRANE_MUSIC_FILE));
   EXPECT_TRUE(audio.Player().StopModule(play));
   EXPECT_TRUE(audio.Player().Close());
 }
@@ -71,14 +69,14 @@ TEST(SdlAudio, CommandsReachTheMixerWhileTheDummyDeviceRenders) {
   AudioEnv env(AudioEnv::Vars{{"SDL_AUDIODRIVER", "dummy"}});
   SdlAudio audio;
   ASSERT_TRUE(audio.HasDevice());
+  const uint32_t module = audio.Player().LoadModule(KESTRANE_MUSIC_FILE);
   for (int i = 0; i < 20; ++i) {
-    const uint32_t play = PlayEverything(audio, KESTRANE_MUSIC_FILE);
+    const uint32_t play = PlayEverything(audio, module);
     SDL_Delay(5);
     EXPECT_TRUE(audio.Player().StopModule(play));
-    EXPECT_TRUE(audio.Player().Close());
   }
   // Shut down while playing: the device closes before the module goes.
-  PlayEverything(audio, KESTRANE_MUSIC_FILE);
+  PlayEverything(audio, module);
   SDL_Delay(20);
   EXPECT_TRUE(audio.StopDevice(std::chrono::seconds(1)));
 }
@@ -148,7 +146,7 @@ TEST(SdlAudio, TheDiskDeviceRecordsTheMix) {
         {"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", path}, {"SDL_DISKAUDIODELAY", "1"}});
     // Everything starts before the device, so the recording starts with it.
     SdlAudio audio(SdlAudio::When::OpenLater);
-    PlayEverything(audio, KESTRANE_MUSIC_FILE);
+    PlayEverything(audio, audio.Player().LoadModule(KESTRANE_MUSIC_FILE));
     audio.OpenDevice();
     ASSERT_TRUE(audio.HasDevice());
     ASSERT_TRUE(WaitForRecording(path, 8));
@@ -192,8 +190,7 @@ TEST(SdlAudio, ALostDeviceIsReplacedAndTheTuneCarriesOn) {
   ASSERT_TRUE(WaitForRecording(path, 3));
 
   AudioMixer alone(SdlAudio::kRate);
-  NoAudioLock lock;
-  MixerModulePlayer player(alone, lock);
+  MixerModulePlayer player(alone, MixerModulePlayer::Seeking::kInRender);
   player.PlayModuleSection(player.LoadModule(KESTRANE_MUSIC_FILE), 10, 19, 12, true);
   std::vector<float> want(2 * 40 * SdlAudio::kBlockFrames);  // 1.7 s, in the device's blocks
   for (size_t at = 0; at < want.size(); at += 2 * SdlAudio::kBlockFrames)
