@@ -78,7 +78,7 @@ TEST(SdlAudio, CommandsReachTheMixerWhileTheDummyDeviceRenders) {
   // Shut down while playing: the device closes before the module goes.
   PlayEverything(audio, module);
   SDL_Delay(20);
-  EXPECT_TRUE(audio.StopDevice(std::chrono::seconds(1)));
+  EXPECT_TRUE(audio.Quit(std::chrono::seconds(1)));
 }
 
 // The keeper's open leaves stderr alone: a line written meanwhile is kept.
@@ -93,7 +93,7 @@ TEST(SdlAudio, StderrStaysOpenWhileTheDeviceOpens) {
     SdlDeviceKeeper keeper({SdlAudio::kRate, 2, SdlAudio::kBlockFrames},
                            {[](void*, uint8_t* stream, int length) { std::memset(stream, 0, length); },
                             [](void*, bool) { std::fputs("said while opening\n", stderr); },
-                            nullptr});
+                            [](void*) {}, nullptr});
     keeper.Start();
     EXPECT_NE(keeper.Device(), 0u);
   }
@@ -223,7 +223,7 @@ TEST(SdlAudio, ACloseThatHangsHoldsNeitherTheQuitNorTheSound) {
     SdlAudio audio;
     ASSERT_TRUE(WaitForRecording(path, 0.01));  // the device now waits out its delay
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(audio.StopDevice(std::chrono::milliseconds(200)));
+    EXPECT_FALSE(audio.Quit(std::chrono::milliseconds(200)));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   }
   std::filesystem::remove(path);
