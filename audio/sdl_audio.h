@@ -28,10 +28,6 @@ class SdlAudio {
   // open. SDL's audio thread, the sound server's library and the thread that
   // keeps the device exist from here on.
   void OpenDevice() { keeper_.Start(); }
-  // Stops the device within `within`, as SdlDeviceKeeper::Stop: false when
-  // it could not, and then this must never be destroyed. Called by the
-  // game's thread at the end.
-  bool StopDevice(std::chrono::milliseconds within) { return keeper_.Stop(within); }
   ~SdlAudio();
   SdlAudio(const SdlAudio&) = delete;
   SdlAudio& operator=(const SdlAudio&) = delete;

@@ -64,11 +64,6 @@ void SdlDeviceKeeper::ShutDown() {
   audio_ = false;
 }
 
-bool SdlDeviceKeeper::Closing() {
-  std::lock_guard<std::mutex> guard(mutex_);
-  return closeRunning_ || toCloseCount_ > 0;
-}
-
 int SdlDeviceKeeper::WatchEvents(void* self, SDL_Event* event) {
   if (event->type == SDL_AUDIODEVICEREMOVED && event->adevice.iscapture == 0) {
     auto* keeper = static_cast<SdlDeviceKeeper*>(self);
@@ -95,7 +90,6 @@ uint32_t SdlDeviceKeeper::Open(bool restartAudio) {
     if (!sound_system::MayStartSdlAudio()) return 0;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
     audio_ = true;
-    audioStarts_.fetch_add(1);
     sound_system::QuietAlsa();
   }
   SDL_AudioSpec want{};

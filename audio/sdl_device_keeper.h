@@ -63,11 +63,6 @@ class SdlDeviceKeeper {
   uint32_t Device() const { return device_.load(); }
   // How many devices were opened so far (SDL reuses their ids).
   uint32_t DevicesOpened() const { return opened_.load(); }
-  // How many times SDL's audio was started (for tests: a restart reaches a
-  // sound server that came back, or picks another driver).
-  uint32_t AudioStarts() const { return audioStarts_.load(); }
-  // Whether the closing thread is closing a device or has devices to close.
-  bool Closing();
 
  private:
   static int WatchEvents(void* self, SDL_Event* event);
@@ -91,7 +86,6 @@ class SdlDeviceKeeper {
   bool events_ = false;  // SDL's event subsystem, for the removal reports
   std::atomic<uint32_t> opened_{0};
   std::atomic<uint32_t> device_{0};
-  std::atomic<uint32_t> audioStarts_{0};
   DeviceRetry retry_;  // the keeping thread's alone once it runs
 
   // The state the two threads and Stop share.
