@@ -111,7 +111,13 @@ class AudioMixer {
   // Changes whenever a request is queued (or the seeker is told to end);
   // WaitForSeekWork sleeps until it differs from what was seen.
   uint32_t SeekWork() const { return seekWork_.load(std::memory_order_acquire); }
-  void WaitForSeekWork(uint32_t seen) const { seekWork_.wait(seen, std::memory_order_acquire); }
+  void WaitForSeekWork(uint32_t seen) const {
+#if !defined(__EMSCRIPTEN__) || defined(__EMSCRIPTEN_PTHREADS__)
+    seekWork_.wait(seen, std::memory_order_acquire);
+#else
+    static_cast<void>(seen);  // no seeking thread without threads
+#endif
+  }
   void WakeSeeker();
   bool TakeSeekRequest(SeekRequest& request) { return seekRequests_.Pop(request); }
   // Never full: the render has at most a queue's worth of seeks outstanding.
@@ -193,7 +199,7 @@ class AudioMixer {
   std::atomic<int> drainer_{kGameDrains};
   std::atomic<bool> restartPending_{false};
   std::atomic<bool> seekingThread_{false};
-  mutable std::atomic<uint32_t> seekWork_{0};
+  std::atomic<uint32_t> seekWork_{0};
   std::atomic<uint32_t> rendered_{0}, effectsRendered_{0};
   // The drainer's: what the game last asked to play (0: nothing), the
   // requests not yet taken by the seeking thread's queue, in order, and the

@@ -19,7 +19,10 @@ bool AudioMixer::Post(const MixerCommand& command) {
 
 void AudioMixer::WakeSeeker() {
   seekWork_.fetch_add(1, std::memory_order_release);
+#if !defined(__EMSCRIPTEN__) || defined(__EMSCRIPTEN_PTHREADS__)
+  // A futex wake where the system has one: no lock the seeking thread holds.
   seekWork_.notify_one();
+#endif
 }
 
 void AudioMixer::Drain(bool rendering) {
