@@ -201,10 +201,11 @@ class AudioMixer {
   std::atomic<bool> seekingThread_{false};
   std::atomic<uint32_t> seekWork_{0};
   std::atomic<uint32_t> rendered_{0}, effectsRendered_{0};
-  // The drainer's: what the game last asked to play (0: nothing), the
-  // requests not yet taken by the seeking thread's queue, in order, and the
-  // seeks sent whose answers have not come back.
   uint32_t overflows_ = 0;  // the game thread's
+  // The drainer's: what the game last asked to play (0: nothing), the
+  // requests not yet taken by the seeking thread's queue, in order (one
+  // start at most, and one let-go for each module slot), and the seeks sent
+  // whose answers have not come back.
   uint32_t wanted_ = 0;
   openmpt::module* wantedModule_ = nullptr;
   static constexpr size_t kUnsent = 8;
