@@ -212,6 +212,7 @@ class AudioMixer {
   std::array<SeekRequest, kUnsent> unsent_{};
   size_t unsentCount_ = 0;
   size_t seeksOut_ = 0;
+  uint32_t effectsUnheard_ = 0;
 
   int rate_;
   size_t aheadFrames_;

@@ -47,9 +47,14 @@ void AudioMixer::Drain(bool rendering) {
     }
   }
   SendSeekRequests();
-  if (rendering && applied > 0) {
-    rendered_.fetch_add(applied, std::memory_order_release);
-    if (effects > 0) effectsRendered_.fetch_add(effects, std::memory_order_release);
+  // An effect the game thread applied while no render ran is heard in the
+  // next block rendered.
+  effectsUnheard_ += effects;
+  if (!rendering) return;
+  if (applied > 0) rendered_.fetch_add(applied, std::memory_order_release);
+  if (effectsUnheard_ > 0) {
+    effectsRendered_.fetch_add(effectsUnheard_, std::memory_order_release);
+    effectsUnheard_ = 0;
   }
 }
 
