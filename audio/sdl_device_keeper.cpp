@@ -64,7 +64,11 @@ void SdlDeviceKeeper::ShutDown() {
 }
 
 int SdlDeviceKeeper::WatchEvents(void* self, SDL_Event* event) {
-  if (event->type == SDL_AUDIODEVICEREMOVED && event->adevice.iscapture == 0) {
+  // A report with no device (one that was never opened, sent by SDL's
+  // PulseAudio driver right after the loss of ours) must not hide the report
+  // of ours still waiting for the keeping thread.
+  if (event->type == SDL_AUDIODEVICEREMOVED && event->adevice.iscapture == 0 &&
+      event->adevice.which != 0) {
     auto* keeper = static_cast<SdlDeviceKeeper*>(self);
     std::lock_guard<std::mutex> guard(keeper->mutex_);
     keeper->removed_ = event->adevice.which;
