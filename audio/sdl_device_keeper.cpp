@@ -2,7 +2,6 @@
 
 #include <SDL.h>
 
-#include <cstring>
 #include <system_error>
 
 #include "audio/sound_system.h"
@@ -65,7 +64,11 @@ void SdlDeviceKeeper::ShutDown() {
 }
 
 int SdlDeviceKeeper::WatchEvents(void* self, SDL_Event* event) {
-  if (event->type == SDL_AUDIODEVICEREMOVED && event->adevice.iscapture == 0) {
+  // A report with no device (one that was never opened, sent by SDL's
+  // PulseAudio driver right after the loss of ours) must not hide the report
+  // of ours still waiting for the keeping thread.
+  if (event->type == SDL_AUDIODEVICEREMOVED && event->adevice.iscapture == 0 &&
+      event->adevice.which != 0) {
     auto* keeper = static_cast<SdlDeviceKeeper*>(self);
     std::lock_guard<std::mutex> guard(keeper->mutex_);
     keeper->removed_ = event->adevice.which;
@@ -75,19 +78,11 @@ int SdlDeviceKeeper::WatchEvents(void* self, SDL_Event* event) {
 }
 
 uint32_t SdlDeviceKeeper::Open(bool restartAudio) {
-  // SDL's PulseAudio driver connects anew for each device, so it reaches a
-  // server that came back without a restart; and its start is where SDL
-  // 2.26 dies when the server has no output, which the question asked just
-  // before it cannot rule out while the server is removing one.
-  const char* driver = SDL_GetCurrentAudioDriver();
-  if (driver != nullptr && std::strcmp(driver, "pulseaudio") == 0) restartAudio = false;
   if (audio_ && restartAudio) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     audio_ = false;
   }
   if (!audio_) {
-    // No output is a state like any other: SDL is not started into it.
-    if (!sound_system::MayStartSdlAudio()) return 0;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
     audio_ = true;
     sound_system::QuietAlsa();

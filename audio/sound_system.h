@@ -1,16 +1,16 @@
-// What the system's sound libraries below SDL need from the game, asked of
-// them directly. Linux only; elsewhere both calls do nothing.
+// What the sound libraries below SDL need from the game. Linux only;
+// elsewhere there is nothing to do.
+//
+// The file also answers every question SDL asks the PulseAudio server about
+// its defaults (pa_context_get_server_info, which SDL's driver calls from
+// libpulse and this program's own definition takes over): a server without
+// an output names none, and SDL 2.26, Debian 12's, reads that name as a
+// string and dies, at its start and in its watcher of the server's devices.
+// Here such a server names an empty one instead, which matches no device:
+// SDL then starts and finds nothing to open, as on any silent machine.
 #pragma once
 
 namespace sound_system {
-
-// False only when a PulseAudio server answers and names no default output
-// (or source), or does not answer within half a second: the state in which
-// the PulseAudio driver of SDL 2.26 (Debian 12's) dies while it starts, and
-// a frozen server would hold it. True when no such server runs, or
-// SDL_AUDIODRIVER names another driver. Called by the device keeper before
-// each start of SDL's audio; loads libpulse for the question, if present.
-bool MayStartSdlAudio();
 
 // Hands ALSA's error lines (a missing sound card, printed on every failed
 // open) to a handler that drops them, once SDL has loaded libasound. Called

@@ -183,6 +183,8 @@ TEST(SdlAudio, ALostDeviceIsReplacedAndTheTuneCarriesOn) {
     removed.adevice.type = SDL_AUDIODEVICEREMOVED;
     removed.adevice.which = audio.Device();
     SDL_PushEvent(&removed);
+    removed.adevice.which = 0;  // a device never opened, as PulseAudio's sink goes
+    SDL_PushEvent(&removed);
     for (int i = 0; i < 3000 && audio.DevicesOpened() == opened; ++i) SDL_Delay(10);
     return audio.DevicesOpened() > opened && audio.HasDevice();
   };
