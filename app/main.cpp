@@ -1,6 +1,7 @@
 // The kestrane executable: the SDL window, the audio device and the game.
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -68,21 +69,24 @@ int main(int, char**) {
     platform->ShowWindow();
     loop.Run();
   } catch (const ProgramExit&) {
-#ifdef __EMSCRIPTEN__
-    // The page outlives the game: close the audio device and the canvas's
-    // handlers on the way out, then let the page offer another game.
-    EM_ASM(setTimeout(function() { if (Module['onGameEnded']) Module['onGameEnded'](); }););
-    return 0;
-#endif
-    // The program ends here with the window still open; the system takes it
-    // down. Destroying it ourselves can cross SDL's own wake-up message to it
-    // on a second display connection, which Xlib turns into exit code 1.
-    // An audio thread found stuck may still be inside the music, which the
-    // orderly end would free under it: then the program leaves at once.
-    if (audio.Abandoned()) {
-      std::fflush(nullptr);
-      std::_Exit(0);
-    }
-    std::exit(0);
   }
+#ifdef __EMSCRIPTEN__
+  // The page outlives the game: close the audio device and the canvas's
+  // handlers on the way out, then let the page offer another game.
+  EM_ASM(setTimeout(function() { if (Module['onGameEnded']) Module['onGameEnded'](); }););
+  return 0;
+#else
+  // The one way out, in this order: the game takes no more commands (its
+  // loop has ended); the device stops, within kDeviceStopBound whatever the
+  // driver or the sound server does; the seeking thread ends, or is left
+  // inside a seek that may take long. Then the process leaves at once,
+  // without destructors: none can run under a thread left behind, and the
+  // window stays for the system to take down (destroying it ourselves can
+  // cross SDL's own wake-up message to it on a second display connection,
+  // which Xlib turns into exit code 1).
+  constexpr std::chrono::milliseconds kDeviceStopBound{500};
+  audio.Quit(kDeviceStopBound);
+  std::fflush(nullptr);
+  std::_Exit(0);
+#endif
 }

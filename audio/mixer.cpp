@@ -35,7 +35,7 @@ float SoftClip(float x) {
 }
 }  // namespace
 
-std::chrono::nanoseconds ThreadTime() {
+std::chrono::nanoseconds CpuTimeOfThisThread() {
 #if defined(CLOCK_THREAD_CPUTIME_ID) && !defined(_WIN32)
   timespec t{};
   if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) == 0) {
@@ -73,15 +73,6 @@ void AudioMixer::StartSought(openmpt::module& module, const SoughtSection& sough
   DiscardAhead(position_);
 }
 
-void AudioMixer::StartSection(openmpt::module& module, const ModuleSection& section) {
-  SoughtSection sought;
-  if (SeekSectionStart(module, section, sought)) {
-    StartSought(module, sought);
-  } else {
-    StopSection();
-  }
-}
-
 void AudioMixer::StopSection() {
   jumpPending_ = jumpPending_ || music_ != nullptr || aheadPos_ < aheadEnd_;
   music_ = nullptr;
@@ -104,19 +95,6 @@ void AudioMixer::StartEffect(const float* samples, size_t count) {
 
 void AudioMixer::StopEffect() {
   StartEffect(nullptr, 0);
-}
-
-void AudioMixer::RestartOnNewDevice() {
-  StopEffect();
-  if (music_ != nullptr) {
-    StartSection(*music_, section_);
-  } else {
-    StopSection();
-  }
-  std::fill(std::begin(last_), std::end(last_), 0.0f);
-  smoothLeft_ = 0;
-  jumpCount_ = 0;
-  jumpPending_ = true;
 }
 
 void AudioMixer::TakeMusic(float* out, size_t frames) {
@@ -242,9 +220,9 @@ void AudioMixer::RenderMusicFrom(float* out, size_t frames, size_t& done) {
     // plays to its end once more and falls silent.
     const auto pass =
         std::chrono::nanoseconds(passRead_ * 1000000000ull / static_cast<size_t>(rate_));
-    const auto before = ThreadTime();
+    const auto before = CpuTimeOfThisThread();
     music_->set_position_order_row(section_.restart, 0);
-    lastPass_ = (ThreadTime() - before) * kRestartShareOfPass > pass;
+    lastPass_ = (CpuTimeOfThisThread() - before) * kRestartShareOfPass > pass;
     row_ = -1;
     passRead_ = 0;
     position_ = music_->get_current_order();
@@ -283,6 +261,17 @@ void AudioMixer::Smooth(float* out, size_t frames) {
 }
 
 void AudioMixer::Render(float* out, size_t frames) noexcept {
+  if (drainer_.load(std::memory_order_acquire) != kRenderDrains) {
+    int expected = kGameDrains;
+    if (!drainer_.compare_exchange_strong(expected, kRenderDrains, std::memory_order_acq_rel)) {
+      // The game thread is applying its commands this very moment, before
+      // the first block of a new device: one block of silence, no wait.
+      std::fill_n(out, frames * kChannels, 0.0f);
+      return;
+    }
+  }
+  if (restartPending_.exchange(false, std::memory_order_acq_rel)) Restart();
+  Drain(true);
   if (jumpPending_) MarkJump(0);
   TakeMusic(out, frames);
   for (size_t i = 0; i < frames && effectPos_ < effectCount_; ++i) {

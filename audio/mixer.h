@@ -2,17 +2,23 @@
 // sound effect playing into stereo float frames. The SDL audio callback calls
 // Render for the device; tests call it directly, with no device at all.
 //
-// Not thread-safe, on purpose: the callback renders and the game thread only
-// sends commands (start, stop), each under the audio lock. The module
-// player is not thread-safe either, so rendering it anywhere but inside the
-// callback would need a second lock and a hand-off buffer with its own latency.
+// Three threads meet here and none ever waits for another. The game thread
+// posts commands into a queue; whoever renders takes them at the start of
+// each block. A section's start is sought on the seeking thread: the render
+// lets go of the module, hands it over through a second queue and takes it
+// back, set at its start, through a third. Until the first block (and after
+// a device stops for good) no render runs, and the game thread applies its
+// commands itself; the first block takes that role over.
 #pragma once
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+
+#include "audio/command_queue.h"
 
 namespace openmpt {
 class module;
@@ -22,7 +28,7 @@ class module;
 // time other programs held the processor meanwhile. Windows counts it in
 // scheduler ticks (10 to 16 ms), too coarse; there the wall clock is taken,
 // which errs towards taking a seek for slow.
-std::chrono::nanoseconds ThreadTime();
+std::chrono::nanoseconds CpuTimeOfThisThread();
 
 struct ModuleSection {
   int32_t start = 0, end = 0, restart = 0;
@@ -34,6 +40,33 @@ struct SoughtSection {
   ModuleSection section;
   int32_t lastRowOfEnd = 0;
   int32_t position = 0;
+};
+
+// What the game thread asks of the mixer.
+struct MixerCommand {
+  enum class Kind : uint8_t { kPlay, kStop, kForget, kEffect };
+  Kind kind = Kind::kStop;
+  uint32_t handle = 0;                    // kPlay: the play handle
+  openmpt::module* module = nullptr;      // kPlay, kForget
+  ModuleSection section;                  // kPlay
+  std::atomic<bool>* letGo = nullptr;    // kForget: set once nothing uses the module
+  const float* samples = nullptr;         // kEffect; null stops the effect playing
+  size_t count = 0;
+};
+
+// Work for the seeking thread: a section's start to seek, or (letGo set) a
+// module no longer used, to be reported free once every seek before it ended.
+struct SeekRequest {
+  openmpt::module* module = nullptr;
+  ModuleSection section;
+  uint32_t handle = 0;
+  std::atomic<bool>* letGo = nullptr;
+};
+struct SeekResult {
+  openmpt::module* module = nullptr;
+  SoughtSection sought;
+  uint32_t handle = 0;
+  bool ready = false;
 };
 
 class AudioMixer {
@@ -60,19 +93,43 @@ class AudioMixer {
       : rate_(rate), aheadFrames_(std::clamp<size_t>(ahead, 1, kAheadFrames)) {}
   int Rate() const { return rate_; }
 
-  // Plays song positions start..end of the module from the start of start,
-  // then from restart for ever when loop is set; silence after end when not.
-  // The section must lie inside the module's order list. Replaces any section
-  // playing; the module must outlive the section (StopSection).
-  void StartSection(openmpt::module& module, const ModuleSection& section);
-  // StartSection in two steps, for a caller that takes the lock only for the
-  // second: SeekSectionStart seeks the module (slow for some modules) and touches no
-  // mixer state, so it may run while the mixer renders, as long as the
-  // module is not the one rendered; false when the module cannot be set
-  // there. StartSought then plays it at once.
+  // The game thread's: queues a command, applied at the start of the next
+  // block (at once while no render runs). False only when the queue is full,
+  // which means the render stopped taking commands: a fault, never a load.
+  static constexpr size_t kQueuedCommands = 512;
+  bool Post(const MixerCommand& command);
+  // The game thread's: commands refused so far, for tests to keep at 0.
+  uint32_t Overflows() const { return overflows_; }
+  // Counts the commands applied while rendering (for measuring).
+  uint32_t CommandsRendered() const { return rendered_.load(std::memory_order_acquire); }
+  uint32_t EffectsRendered() const { return effectsRendered_.load(std::memory_order_acquire); }
+
+  // The seeking thread's side. Set once, by the game thread, before it posts
+  // its first start; without it the render seeks a section's start itself
+  // (a browser without threads).
+  void UseSeekingThread() { seekingThread_.store(true, std::memory_order_release); }
+  // Changes whenever a request is queued (or the seeker is told to end);
+  // WaitForSeekWork sleeps until it differs from what was seen.
+  uint32_t SeekWork() const { return seekWork_.load(std::memory_order_acquire); }
+  void WaitForSeekWork(uint32_t seen) const {
+#if !defined(__EMSCRIPTEN__) || defined(__EMSCRIPTEN_PTHREADS__)
+    seekWork_.wait(seen, std::memory_order_acquire);
+#else
+    static_cast<void>(seen);  // no seeking thread without threads
+#endif
+  }
+  void WakeSeeker();
+  bool TakeSeekRequest(SeekRequest& request) { return seekRequests_.Pop(request); }
+  // Never full: the render has at most a queue's worth of seeks outstanding.
+  void PostSeekResult(const SeekResult& result) { seekResults_.Push(result); }
+
+  // How a section plays: song positions start..end of the module from the
+  // start of start, then from restart for ever when loop is set, silence
+  // after end when not. SeekSectionStart sets the module at the start; it
+  // touches no mixer state, so the seeking thread runs it while the mixer
+  // renders another module. False when the module cannot be set there.
   static bool SeekSectionStart(openmpt::module& module, const ModuleSection& section,
                                SoughtSection& sought);
-  void StartSought(openmpt::module& module, const SoughtSection& sought);
   void StopSection();
   // The module of the section playing, or null once it is stopped or
   // rendered to its end (which may be heard a little later).
@@ -92,12 +149,16 @@ class AudioMixer {
   // module that fails while rendering is dropped and the music falls silent.
   void Render(float* out, size_t frames) noexcept;
 
-  // For a new device after the old one was lost: its output starts from
-  // silence, so the first block fades in from nothing rather than from the
-  // last sound the old device was sent; the section playing, if any, starts
-  // again from its start (its seek runs here, under the caller's lock). The
-  // effect playing is dropped: a shot heard late is worse than none.
-  void RestartOnNewDevice();
+  // For a new device after the old one was lost, from the thread that opened
+  // it; never waits. At the next block the output starts from silence, so it
+  // fades in from nothing rather than from the last sound the old device was
+  // sent; the section playing, if any, starts again from its start, sought
+  // on the seeking thread. The effect playing is dropped: a shot heard late
+  // is worse than none. A section that ended (a jingle, a stuck one) stays so.
+  void RestartOnNewDevice() { restartPending_.store(true, std::memory_order_release); }
+  // From the thread that stopped the device, once it will never call Render
+  // again: the game thread applies its commands itself until the next one.
+  void DeviceStopped() { drainer_.store(kGameDrains, std::memory_order_release); }
 
  private:
   // Where, inside the music rendered ahead, the position heard changes, and
@@ -111,6 +172,15 @@ class AudioMixer {
   // A pass through the section longer than this never reaches its end.
   static constexpr size_t kMaxPassSeconds = 600;
 
+  enum : int { kGameDrains, kGameDraining, kRenderDrains };
+  void StartSought(openmpt::module& module, const SoughtSection& sought);
+  // The commands and the seeking thread's answers, taken by whoever drains.
+  void Drain(bool rendering);
+  void Apply(const MixerCommand& command);
+  void Restart();
+  void RequestSeek(openmpt::module* module, const ModuleSection& section, uint32_t handle);
+  void LetGo(openmpt::module* module, std::atomic<bool>* letGo);
+  void SendSeekRequests();
   void DiscardAhead(int32_t heard);
   void TakeMusic(float* out, size_t frames);
   void RenderMusic(float* out, size_t frames);
@@ -121,6 +191,28 @@ class AudioMixer {
   // from the frame before is faded out over a few milliseconds: no click.
   void MarkJump(size_t frame);
   void Smooth(float* out, size_t frames);
+
+  CommandQueue<MixerCommand, kQueuedCommands> commands_;
+  static constexpr size_t kQueuedSeeks = 16;
+  CommandQueue<SeekRequest, kQueuedSeeks> seekRequests_;
+  CommandQueue<SeekResult, kQueuedSeeks> seekResults_;
+  std::atomic<int> drainer_{kGameDrains};
+  std::atomic<bool> restartPending_{false};
+  std::atomic<bool> seekingThread_{false};
+  std::atomic<uint32_t> seekWork_{0};
+  std::atomic<uint32_t> rendered_{0}, effectsRendered_{0};
+  uint32_t overflows_ = 0;  // the game thread's
+  // The drainer's: what the game last asked to play (0: nothing), the
+  // requests not yet taken by the seeking thread's queue, in order (one
+  // start at most, and one let-go for each module slot), and the seeks sent
+  // whose answers have not come back.
+  uint32_t wanted_ = 0;
+  openmpt::module* wantedModule_ = nullptr;
+  static constexpr size_t kUnsent = 8;
+  std::array<SeekRequest, kUnsent> unsent_{};
+  size_t unsentCount_ = 0;
+  size_t seeksOut_ = 0;
+  uint32_t effectsUnheard_ = 0;
 
   int rate_;
   size_t aheadFrames_;

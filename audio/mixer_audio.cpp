@@ -1,64 +1,26 @@
 #include "audio/mixer_audio.h"
 
-#include <chrono>
 #include <libopenmpt/libopenmpt.hpp>
 #include <system_error>
-#include <thread>
 
 #include "audio/module_file.h"
 #include "audio/wave_image.h"
 
-namespace {
-class Locked {
- public:
-  explicit Locked(AudioLock& lock) : lock_(lock), held_(lock_.Lock()) {}
-  ~Locked() {
-    if (held_) lock_.Unlock();
-  }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-  // False when the renderer is stuck: the mixer must be left alone.
-  explicit operator bool() const { return held_; }
+MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, Seeking seeking, SeekFunction seek)
+    : mixer_(mixer), seeking_(seeking), seek_(seek) {}
 
- private:
-  AudioLock& lock_;
-  bool held_;
-};
-}  // namespace
-
-bool RenderLock::Lock() {
-  if (stuck_) {
-    if (!mutex_.try_lock()) return false;
-    stuck_ = false;
-    return true;
-  }
-  // Polled, not a timed wait: the renderer holds the lock well under a
-  // millisecond a block, and a plain mutex is one ThreadSanitizer follows
-  // (GCC 12's timed lock goes through a call it does not see).
-  const auto until = std::chrono::steady_clock::now() + kWait;
-  while (!mutex_.try_lock()) {
-    if (std::chrono::steady_clock::now() >= until) {
-      stuck_ = true;
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
-  return true;
+MixerModulePlayer::~MixerModulePlayer() {
+  Quit();
+  if (seeker_.joinable()) seeker_.join();
 }
 
-MixerModulePlayer::MixerModulePlayer(AudioMixer& mixer, AudioLock& lock)
-    : mixer_(mixer), lock_(lock) {}
-
-MixerModulePlayer::~MixerModulePlayer() { StopSeeking(); }
-
-void MixerModulePlayer::StopSeeking() {
-  Close();
-  {
-    std::lock_guard<std::mutex> guard(requestMutex_);
-    quit_ = true;
-  }
-  requestChanged_.notify_all();
-  if (seeker_.joinable()) seeker_.join();
+bool MixerModulePlayer::Quit() {
+  quitting_ = true;
+  seekerQuit_.store(true);
+  mixer_.WakeSeeker();
+  // Inside a seek the thread is left to it; otherwise it ends at once.
+  if (seeker_.joinable() && !busy_.load()) seeker_.join();
+  return !seeker_.joinable();
 }
 
 MixerModulePlayer::Slot* MixerModulePlayer::Find(uint32_t handle) {
@@ -74,30 +36,33 @@ uint32_t MixerModulePlayer::NextHandle() {
   return lastHandle_;
 }
 
+void MixerModulePlayer::Post(const MixerCommand& command) {
+  if (!quitting_) mixer_.Post(command);
+}
+
 void MixerModulePlayer::Silence() {
   if (playing_ == 0) return;
-  Locked locked(lock_);
-  if (!locked) return;
-  mixer_.StopSection();
+  MixerCommand stop;
+  stop.kind = MixerCommand::Kind::kStop;
+  Post(stop);
   playing_ = 0;
+  playingSlot_ = nullptr;
 }
 
 uint32_t MixerModulePlayer::LoadModule(const char* path) {
   Slot* free = nullptr;
   for (Slot& s : slots_) {
-    if (s.handle == 0 && free == nullptr) free = &s;
+    if (s.handle != 0 || (s.freed && !s.letGo.load(std::memory_order_acquire))) continue;
+    free = &s;
+    break;
   }
   if (free == nullptr) return 0;
-  // Parsed here, outside the lock: the callback goes on meanwhile.
+  free->module.reset();  // a module freed before, which nothing uses any more
+  free->freed = false;
+  free->letGo.store(false, std::memory_order_relaxed);
   free->module = LoadModuleFile(path);
   if (!free->module) return 0;
   free->orders = free->module->get_num_orders();
-  // The farthest seek tells how long section starts take.
-  const auto before = ThreadTime();
-  SoughtSection farthest;
-  const ModuleSection last{free->orders - 1, free->orders - 1, free->orders - 1, false};
-  AudioMixer::SeekSectionStart(*free->module, last, farthest);
-  free->slowSeek = ThreadTime() - before > std::chrono::milliseconds(kSlowSeekMs);
   free->handle = NextHandle();
   return free->handle;
 }
@@ -105,90 +70,52 @@ uint32_t MixerModulePlayer::LoadModule(const char* path) {
 uint32_t MixerModulePlayer::PlayModuleSection(uint32_t module, int32_t start, int32_t end,
                                               int32_t restart, bool loop) {
   Slot* slot = Find(module);
-  if (slot == nullptr) return 0;
+  if (slot == nullptr || quitting_) return 0;
   const int32_t last = slot->orders - 1;
   if (start < 0 || start > last || end < start || restart < 0 || restart > last) return 0;
-  const ModuleSection section{start, end < last ? end : last, restart, loop};
-  // The seek to the start can take long, so it runs outside the lock; the
-  // callback must let go of the module first.
-  if (slot->slowSeek) {
-    Request request{slot, {section, 0, 0}, 0};
-    Locked locked(lock_);
-    if (!locked) return 0;
-    if (mixer_.Music() == slot->module.get()) mixer_.StopSection();
-    request.handle = playing_ = NextHandle();
-    if (SeekElsewhere(request)) return playing_;
-    playing_ = 0;
-  }
-  {
-    Locked locked(lock_);
-    if (!locked) return 0;
-    if (mixer_.Music() == slot->module.get()) {
-      mixer_.StopSection();
-      playing_ = 0;
-    }
-  }
-  SoughtSection sought;
-  const auto before = ThreadTime();
-  const bool ready = AudioMixer::SeekSectionStart(*slot->module, section, sought);
-  // The seek at loading may have been quick where this one was not.
-  slot->slowSeek = ThreadTime() - before > std::chrono::milliseconds(kSlowSeekMs);
-  if (!ready) {
-    Silence();
-    return 0;
-  }
-  Locked locked(lock_);
-  if (!locked) return 0;
-  mixer_.StartSought(*slot->module, sought);
+  StartSeekingThread();
   playing_ = NextHandle();
+  playingSlot_ = slot;
+  MixerCommand play;
+  play.kind = MixerCommand::Kind::kPlay;
+  play.handle = playing_;
+  play.module = slot->module.get();
+  play.section = {start, end < last ? end : last, restart, loop};
+  Post(play);
   return playing_;
 }
 
-bool MixerModulePlayer::SeekElsewhere(const Request& request) {
-  std::lock_guard<std::mutex> guard(requestMutex_);
-  if (!seeker_.joinable()) {
-    try {
-      seeker_ = std::thread(&MixerModulePlayer::SeekLoop, this);
-    } catch (const std::system_error&) {
-      return false;
-    }
+void MixerModulePlayer::StartSeekingThread() {
+  if (seeking_ == Seeking::kInRender || seeker_.joinable()) return;
+  try {
+    seeker_ = std::thread(&MixerModulePlayer::SeekLoop, this);
+    mixer_.UseSeekingThread();
+  } catch (const std::system_error&) {
+    // No threads (a browser build without them): the render seeks itself.
   }
-  request_ = request;  // an older start not yet begun is dropped
-  requestChanged_.notify_all();
-  return true;
 }
 
 void MixerModulePlayer::SeekLoop() {
-  std::unique_lock<std::mutex> guard(requestMutex_);
   for (;;) {
-    requestChanged_.wait(guard, [this] { return quit_ || request_.has_value(); });
-    if (quit_) return;
-    Request r = *request_;
-    request_.reset();
-    busy_ = r.slot;
-    guard.unlock();
-    const bool ready = AudioMixer::SeekSectionStart(*r.slot->module, r.sought.section, r.sought);
-    {
-      // A stop or a newer start since the request makes it stale.
-      Locked locked(lock_);
-      if (locked && ready && playing_ == r.handle) mixer_.StartSought(*r.slot->module, r.sought);
+    const uint32_t seen = mixer_.SeekWork();
+    for (;;) {
+      // Marked busy before the quit is read: a quit that finds the thread
+      // idle is sure it starts no seek after.
+      busy_.store(true);
+      SeekRequest r;
+      if (seekerQuit_.load() || !mixer_.TakeSeekRequest(r)) break;
+      if (r.letGo != nullptr) {
+        r.letGo->store(true, std::memory_order_release);
+        continue;
+      }
+      SeekResult result{r.module, {}, r.handle, false};
+      result.ready = seek_(*r.module, r.section, result.sought);
+      mixer_.PostSeekResult(result);
     }
-    guard.lock();
-    busy_ = nullptr;
-    requestChanged_.notify_all();
+    busy_.store(false);
+    if (seekerQuit_.load()) return;
+    mixer_.WaitForSeekWork(seen);
   }
-}
-
-void MixerModulePlayer::Release(Slot& slot) {
-  std::unique_lock<std::mutex> guard(requestMutex_);
-  if (request_ && request_->slot == &slot) request_.reset();
-  requestChanged_.wait(guard, [&] { return busy_ != &slot; });
-}
-
-void MixerModulePlayer::Abandon(Slot& slot) {
-  static_cast<void>(slot.module.release());
-  slot.handle = 0;
-  abandoned_ = true;
 }
 
 bool MixerModulePlayer::StopModule(uint32_t playHandle) {
@@ -200,24 +127,18 @@ bool MixerModulePlayer::StopModule(uint32_t playHandle) {
 bool MixerModulePlayer::FreeModule(uint32_t module) {
   Slot* slot = Find(module);
   if (slot == nullptr) return false;
-  Release(*slot);
-  std::unique_ptr<openmpt::module> gone;
-  {
-    Locked locked(lock_);
-    // A stuck renderer may be inside the module: it is left to it, and to
-    // the system at the program's end.
-    if (!locked) {
-      Abandon(*slot);
-      return true;
-    }
-    if (mixer_.Music() == slot->module.get()) {
-      mixer_.StopSection();
-      playing_ = 0;
-    }
-    gone = std::move(slot->module);
-    slot->handle = 0;
+  if (playingSlot_ == slot) {
+    playing_ = 0;
+    playingSlot_ = nullptr;
   }
-  return true;  // the module is destroyed here, outside the lock
+  MixerCommand forget;
+  forget.kind = MixerCommand::Kind::kForget;
+  forget.module = slot->module.get();
+  forget.letGo = &slot->letGo;
+  Post(forget);
+  slot->handle = 0;
+  slot->freed = true;
+  return true;
 }
 
 bool MixerModulePlayer::CloseChannels() {
@@ -237,44 +158,39 @@ bool MixerModulePlayer::Close() {
   return true;
 }
 
-MixerWaveOutput::~MixerWaveOutput() {
-  Locked locked(lock_);
-  if (locked) mixer_.StopEffect();
-}
-
-const MixerWaveOutput::Converted* MixerWaveOutput::Convert(const uint8_t* data, size_t size) {
-  if (data == nullptr || size == 0) return nullptr;
-  // Known by content, not by address: cheap next to a play, and a buffer
-  // reused for another image cannot play the old sound.
+// Known by content, not by address: cheap next to a play, and a buffer
+// reused for another image cannot play the old sound.
+uint64_t MixerWaveOutput::KeyOf(const uint8_t* data, size_t size) {
   uint64_t key = 14695981039346656037ull ^ size;
   for (size_t i = 0; i < size; ++i) key = (key ^ data[i]) * 1099511628211ull;
-  if (key == 0) key = 1;
+  return key == 0 ? 1 : key;
+}
+
+void MixerWaveOutput::Prepare(const uint8_t* data, size_t size) {
+  if (data == nullptr || size == 0) return;
+  const uint64_t key = KeyOf(data, size);
   Converted* free = nullptr;
   for (Converted& c : cache_) {
-    if (c.key == key) return &c;
+    if (c.key == key) return;
     if (c.key == 0 && free == nullptr) free = &c;
   }
-  if (free == nullptr) return nullptr;
+  if (free == nullptr) return;
   WaveInfo info;
   free->playable = ParseWave(data, size, info);
   if (free->playable) ConvertWave(info, mixer_.Rate(), free->samples);
   free->playable = free->playable && !free->samples.empty();
   free->key = key;
-  return free;
-}
-
-void MixerWaveOutput::Prepare(const uint8_t* data, size_t size) {
-  Convert(data, size);
 }
 
 void MixerWaveOutput::PlayMemory(const uint8_t* data, size_t size) {
-  const Converted* c = Convert(data, size);
-  Locked locked(lock_);
-  if (!locked) return;
-  // A sound that cannot be played still stops the one before it.
-  if (c != nullptr && c->playable) {
-    mixer_.StartEffect(c->samples.data(), c->samples.size());
-  } else {
-    mixer_.StopEffect();
+  MixerCommand effect;
+  effect.kind = MixerCommand::Kind::kEffect;
+  const uint64_t key = data != nullptr && size > 0 ? KeyOf(data, size) : 0;
+  for (const Converted& c : cache_) {
+    if (key == 0 || c.key != key || !c.playable) continue;
+    effect.samples = c.samples.data();
+    effect.count = c.samples.size();
   }
+  ++played_;
+  mixer_.Post(effect);
 }

@@ -1,26 +1,15 @@
-// The SDL audio device: owns the device, the mixer that feeds it, the module
-// player and the effect output. With audio/sdl_resample.*, the only audio
-// code that calls SDL.
-//
-// The device may go at any time (a sound server restarted, a headset switched
-// off) or be missing at start (a server not up yet). A thread of its own then
-// closes the old device and opens the default one again, trying every couple
-// of seconds at most and sleeping in between; the section playing starts again
-// from its start on the new device. The game notices none of it.
+// The SDL audio device: the mixer that feeds it, the module player and the
+// effect output, wired to the device that audio/sdl_device_keeper.* keeps
+// open. The section playing starts again from its start on a new device; the
+// game notices none of it.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
-#include <memory>
-#include <mutex>
-#include <thread>
 
-#include "audio/device_retry.h"
 #include "audio/mixer.h"
 #include "audio/mixer_audio.h"
-
-union SDL_Event;
+#include "audio/sdl_device_keeper.h"
 
 class SdlAudio {
  public:
@@ -38,56 +27,37 @@ class SdlAudio {
   // Opens and starts the device, if not yet done, and from then on keeps one
   // open. SDL's audio thread, the sound server's library and the thread that
   // keeps the device exist from here on.
-  void OpenDevice();
+  void OpenDevice() { keeper_.Start(); }
   ~SdlAudio();
   SdlAudio(const SdlAudio&) = delete;
   SdlAudio& operator=(const SdlAudio&) = delete;
 
-  bool HasDevice() const { return device_.load() != 0; }
+  bool HasDevice() const { return keeper_.Device() != 0; }
   // The device open now (SDL's id), 0 when none.
-  uint32_t Device() const { return device_.load(); }
+  uint32_t Device() const { return keeper_.Device(); }
   // How many devices were opened so far (SDL reuses their ids).
-  uint32_t DevicesOpened() const { return opened_.load(); }
+  uint32_t DevicesOpened() const { return keeper_.DevicesOpened(); }
   ModulePlayer& Player() { return player_; }
   MixerWaveOutput& Effects() { return effects_; }
   // Whether the effect last started has reached the device's output (for
   // measuring how soon that happens).
-  bool EffectHeard();
-  // Whether a command found the audio thread stuck and left it what it
-  // plays: the program must then end by std::_Exit, without the shutdown.
-  bool Abandoned() const { return lock_.Stuck() || player_.Abandoned(); }
+  bool EffectHeard() const { return mixer_.EffectsRendered() >= effects_.Played(); }
+  // The quit's, from the game's thread once the game takes no more
+  // commands: stops the device within `within`, then ends the seeking
+  // thread or, inside a seek, leaves it. True when every thread of the
+  // audio has ended; false when one was left, and then nothing of the audio
+  // may be destroyed: the program leaves without destructors.
+  bool Quit(std::chrono::milliseconds within);
 
  private:
   static void Callback(void* self, uint8_t* stream, int length);
-  static int WatchEvents(void* self, SDL_Event* event);
-  // Opens the default device, starting SDL's audio subsystem (again, when
-  // allowed: the only way some drivers reach a server that has restarted);
-  // 0 when there is none.
-  uint32_t Open(bool restartSubsystem);
-  // Closes the device, waiting no longer than the retry rules allow.
-  void Close(uint32_t device);
-  void Keep(int firstWaitMs);
+  static void DeviceOpened(void* self, bool firstDevice);
+  static void DeviceStopped(void* self);
 
-  // Held by the callback while it renders and by every command to the mixer;
-  // the mixer's own rather than SDL's device lock, which has no bounded wait.
-  RenderLock lock_;
   AudioMixer mixer_{kRate};
-  MixerModulePlayer player_{mixer_, lock_};
-  MixerWaveOutput effects_{mixer_, lock_};
-
-  bool subsystem_ = false;
-  bool events_ = false;
-  // After the first device, a new one carries on from the section's start.
-  // Before the first, nothing was rendered, so nothing is restarted.
-  std::atomic<uint32_t> opened_{0};
-  std::atomic<uint32_t> device_{0};
-  // The keeping thread's state, under keepMutex_ (device_ apart).
-  std::mutex keepMutex_;
-  std::condition_variable keepWake_;
-  bool quit_ = false;
-  uint32_t removed_ = 0;  // a device reported gone, not yet handled
-  DeviceRetry retry_;     // the keeping thread's alone once it runs
-  struct Closing;
-  std::shared_ptr<Closing> leftBehind_;  // a close that did not return in time
-  std::thread keeper_;
+  MixerModulePlayer player_{mixer_};
+  MixerWaveOutput effects_{mixer_};
+  SdlDeviceKeeper keeper_{
+      {kRate, AudioMixer::kChannels, kBlockFrames},
+      {&SdlAudio::Callback, &SdlAudio::DeviceOpened, &SdlAudio::DeviceStopped, this}};
 };

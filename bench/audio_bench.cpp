@@ -37,9 +37,8 @@ const char* const kSectionNames[] = {"title music", "in-game music and effects"}
 // keep up in real time, counted in processor time (the machine may be busy).
 void BM_MusicAndEffects(benchmark::State& state) {
   AudioMixer mixer(SdlAudio::kRate);
-  NoAudioLock lock;
-  MixerModulePlayer player(mixer, lock);
-  MixerWaveOutput effects(mixer, lock);
+  MixerModulePlayer player(mixer, MixerModulePlayer::Seeking::kInRender);
+  MixerWaveOutput effects(mixer);
   const auto shot = FindResource("wave101.wav");
   const auto hit = FindResource("wave102.wav");
   effects.Prepare(shot.data(), shot.size());
@@ -185,12 +184,42 @@ void BM_EffectLatency(benchmark::State& state) {
 }
 BENCHMARK(BM_EffectLatency)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Starting a section: the seek runs under the device lock, so it delays the
-// callback by as much.
+// What the game thread pays to post one command while the render takes
+// them a block at a time: "items_per_second" is how many it can post a
+// second (processor time of the posting alone). Arg 0 posts a command as
+// such; arg 1 plays an effect, which first finds its prepared copy by the
+// image's bytes.
+void BM_PostCommand(benchmark::State& state) {
+  AudioMixer mixer(SdlAudio::kRate);
+  MixerWaveOutput effects(mixer);
+  const auto shot = FindResource("wave101.wav");
+  effects.Prepare(shot.data(), shot.size());
+  std::vector<float> block(2 * SdlAudio::kBlockFrames);
+  mixer.Render(block.data(), SdlAudio::kBlockFrames);  // from here on the render takes them
+  MixerCommand stop;
+  stop.kind = MixerCommand::Kind::kEffect;
+  constexpr int kBatch = 256;
+  for (auto _ : state) {
+    const double start = ThreadSeconds();
+    for (int i = 0; i < kBatch; ++i) {
+      if (state.range(0) == 0) {
+        mixer.Post(stop);
+      } else {
+        effects.PlayMemory(shot.data(), shot.size());
+      }
+    }
+    state.SetIterationTime(ThreadSeconds() - start);
+    mixer.Render(block.data(), SdlAudio::kBlockFrames);
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+  if (mixer.Overflows() != 0) state.SkipWithError("the queue overflowed");
+}
+BENCHMARK(BM_PostCommand)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Starting a section: the seek, as the seeking thread runs it.
 void BM_StartSection(benchmark::State& state) {
   AudioMixer mixer(SdlAudio::kRate);
-  NoAudioLock lock;
-  MixerModulePlayer player(mixer, lock);
+  MixerModulePlayer player(mixer, MixerModulePlayer::Seeking::kInRender);
   const uint32_t module = player.LoadModule(KESTRANE_MUSIC_FILE);
   const auto start = static_cast<int32_t>(state.range(0));
   for (auto _ : state) {
@@ -231,8 +260,7 @@ void BM_LoadModule(benchmark::State& state) {
       break;
   }
   AudioMixer mixer(SdlAudio::kRate);
-  NoAudioLock lock;
-  MixerModulePlayer player(mixer, lock);
+  MixerModulePlayer player(mixer, MixerModulePlayer::Seeking::kInRender);
   for (auto _ : state) {
     const uint32_t module = player.LoadModule(path.c_str());
     if (module != 0) player.FreeModule(module);

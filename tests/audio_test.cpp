@@ -195,9 +195,12 @@ TEST(WaveImages, ConversionScalesAndResamples) {
 struct EffectOutput : ::testing::Test {
   static constexpr int kRate = 48000;
   AudioMixer mixer{kRate};
-  NoAudioLock lock;
-  MixerWaveOutput out{mixer, lock};
+  MixerWaveOutput out{mixer};
   std::vector<uint8_t> shot = Resource("wave101.wav"), hit = Resource("wave102.wav");
+  EffectOutput() {
+    out.Prepare(shot.data(), shot.size());
+    out.Prepare(hit.data(), hit.size());
+  }
 
   std::vector<float> Render(size_t frames) {
     std::vector<float> b(frames * 2);
@@ -261,9 +264,10 @@ TEST_F(EffectOutput, DataThatCannotBePlayedIsSilentAndStopsTheSoundBefore) {
   Render(1000);
   std::vector<uint8_t> broken = shot;
   std::memcpy(&broken[20], "\x55\x00", 2);  // an unknown encoding
+  out.Prepare(broken.data(), broken.size());
   out.PlayMemory(broken.data(), broken.size());
-  EXPECT_FALSE(mixer.EffectPlaying());
   std::vector<float> b = Render(1000);
+  EXPECT_FALSE(mixer.EffectPlaying());
   for (size_t i = 200; i < b.size(); ++i) ASSERT_EQ(b[i], 0.0f);
 
   // A reused buffer holding another image plays the new one, not a stale copy.
@@ -273,6 +277,13 @@ TEST_F(EffectOutput, DataThatCannotBePlayedIsSilentAndStopsTheSoundBefore) {
   out.PlayMemory(buffer.data(), buffer.size());
   ExpectPlaysFromStart(Render(2000), Expected(hit));
   out.PlayMemory(nullptr, 0);
+  Render(1);
+  EXPECT_FALSE(mixer.EffectPlaying());
+  // Playing converts nothing, so it allocates nothing: a good image that was
+  // not prepared plays nothing.
+  buffer[100] ^= 1;
+  out.PlayMemory(buffer.data(), buffer.size());
+  Render(1);
   EXPECT_FALSE(mixer.EffectPlaying());
 }
 
@@ -283,10 +294,10 @@ TEST_F(EffectOutput, DataThatCannotBePlayedIsSilentAndStopsTheSoundBefore) {
 TEST(Mixer, NoCutClicks) {
   constexpr int kRate = 48000;
   AudioMixer mixer(kRate);
-  NoAudioLock lock;
-  MixerModulePlayer player(mixer, lock);
-  MixerWaveOutput effects(mixer, lock);
+  MixerModulePlayer player(mixer, MixerModulePlayer::Seeking::kInRender);
+  MixerWaveOutput effects(mixer);
   const std::vector<uint8_t> shot = Resource("wave101.wav");
+  effects.Prepare(shot.data(), shot.size());
   const uint32_t module = player.LoadModule(KESTRANE_MUSIC_FILE);
   ASSERT_NE(module, 0u);
   std::vector<float> out;

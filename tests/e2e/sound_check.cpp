@@ -29,8 +29,7 @@ constexpr float kTolerance = 1e-4f;
 
 std::vector<float> Render(const char* modulePath, const ModuleSection& s, double seconds) {
   AudioMixer mixer(kRate);
-  NoAudioLock lock;
-  MixerModulePlayer player(mixer, lock);
+  MixerModulePlayer player(mixer, MixerModulePlayer::Seeking::kInRender);
   player.PlayModuleSection(player.LoadModule(modulePath), s.start, s.end, s.restart, s.loop);
   std::vector<float> out(kChannels * static_cast<size_t>(seconds * kRate));
   for (size_t done = 0; done < out.size(); done += kChannels * SdlAudio::kBlockFrames) {

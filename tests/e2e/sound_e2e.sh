@@ -8,7 +8,10 @@
 # Then, under a private sound server (PulseAudio, its one sink a null sink
 # whose monitor is recorded): the server killed and started again under the
 # running game, the title music is back within 4 s; the game started while
-# no server runs and the server started after it, the music comes within 6 s.
+# no server runs and the server started after it, the music comes within 6 s;
+# the only sink removed under the game and another added, and the game
+# started on a server without a sink and one added, the game plays on and
+# the music comes within 6 s of the sink.
 # Usage: sound_e2e.sh KESTRANE-EXECUTABLE SOUND-CHECK SHOT-WAVE
 # Exit code 77 means skipped: the X tools or the sound server this needs are
 # not installed.
@@ -68,18 +71,27 @@ trap 'stop_pulse; cleanup' EXIT
 printf 'autospawn = no\n' >"$pulse_dir/client.conf"
 pulse_env=(PULSE_SERVER="unix:$pulse_dir/native" PULSE_CLIENTCONFIG="$pulse_dir/client.conf")
 
-# No configuration read, a null sink and the socket in the work folder: the
-# same server as root (without the system mode) and as a user.
+# No configuration read, a null sink (none given "no-sink": a server that
+# keeps no sink of its own, as a minimal or system-wide one) and the socket
+# in the work folder: the same server as root (without the system mode) and
+# as a user.
 start_pulse() {
   env HOME="$pulse_dir/home" XDG_RUNTIME_DIR="$pulse_dir" XDG_CONFIG_HOME="$pulse_dir/home" \
     pulseaudio -n --daemonize=no --use-pid-file=no --exit-idle-time=-1 --realtime=no \
     --high-priority=no --log-level=error \
-    -L "module-null-sink sink_name=out rate=48000" \
     -L "module-native-protocol-unix auth-anonymous=1 socket=$pulse_dir/native" \
     >>"$work/pulse.log" 2>&1 &
   pulse_pid=$!
   wait_for 10 env "${pulse_env[@]}" pactl info >/dev/null 2>&1 ||
     fail "the private sound server did not start: $(cat "$work/pulse.log")"
+  [ "${1:-}" = no-sink ] || add_sink
+}
+add_sink() {
+  sink_module=$(env "${pulse_env[@]}" pactl load-module module-null-sink sink_name=out rate=48000) ||
+    fail "no sink could be added"
+}
+remove_sink() {
+  env "${pulse_env[@]}" pactl unload-module "$sink_module" || fail "the sink could not be removed"
 }
 stop_pulse() {
   [ -n "$pulse_pid" ] || return 0
@@ -134,5 +146,33 @@ loud "$level" ||
 echo "sound server started after the game: the music came within 6 s (RMS $level)"
 tap Escape
 expect_exit_0 "Escape on the title, the server started late"
+
+# A server whose only sink goes, as a USB headset unplugged, and comes back.
+start_game
+level=$(sink_rms 2.5 1) || fail "the sink's monitor cannot be recorded"
+loud "$level" || fail "no title music from the sound server at start (RMS $level)"
+remove_sink
+sleep 2  # the game plays silent meanwhile
+kill -0 "$game_pid" 2>/dev/null || fail "the game ended when the only sink went: $(cat "$work/game.log")"
+add_sink
+level=$(sink_rms 6 1) || fail "the sink's monitor cannot be recorded"
+loud "$level" || fail "the music is not back 6 s after a sink came back (RMS $level over the 6th second)"
+kill -0 "$game_pid" 2>/dev/null || fail "the game ended when the sink came back"
+echo "the only sink removed and another added: the music is back within 6 s (RMS $level)"
+tap Escape
+expect_exit_0 "Escape on the title, the sink back"
+
+# A server with no sink at all when the game starts.
+stop_pulse
+start_pulse no-sink
+start_game
+sleep 2
+kill -0 "$game_pid" 2>/dev/null || fail "the game ended on a server without a sink: $(cat "$work/game.log")"
+add_sink
+level=$(sink_rms 6 1) || fail "the sink's monitor cannot be recorded"
+loud "$level" || fail "no music 6 s after a sink was added to the server (RMS $level over the 6th second)"
+echo "the game started on a server without a sink: the music came within 6 s (RMS $level)"
+tap Escape
+expect_exit_0 "Escape on the title, the sink added late"
 stop_pulse
 echo "sound end-to-end: all checks passed"

@@ -7,15 +7,12 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <mutex>
 #include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/memory_limit.h"
@@ -114,46 +111,18 @@ extern "C" const char* __asan_default_options() {
 
 namespace {
 
-// The game's device lock, as far as the renderer and the seeking thread see
-// it: a real mutex, so that waiting for a section's start is race-free.
-class MutexLock : public AudioLock {
- public:
-  bool Lock() override {
-    m_.lock();
-    return true;
-  }
-  void Unlock() override { m_.unlock(); }
-
- private:
-  std::mutex m_;
-};
-
 constexpr int kRate = SdlAudio::kRate;
 constexpr size_t kBlock = SdlAudio::kBlockFrames;
 
 struct Run {
   AudioMixer mixer{kRate};
-  MutexLock lock;
-  MixerModulePlayer player{mixer, lock};
-  MixerWaveOutput effects{mixer, lock};
+  // Seeks in the render, so that each run renders the same sound.
+  MixerModulePlayer player{mixer, MixerModulePlayer::Seeking::kInRender};
+  MixerWaveOutput effects{mixer};
   std::vector<float> block = std::vector<float>(2 * kBlock);
 
-  const openmpt::module* Music() {
-    lock.Lock();
-    const openmpt::module* m = mixer.Music();
-    lock.Unlock();
-    return m;
-  }
-
-  // A module with slow seeks starts its sections on the seeking thread: the
-  // render waits for that start (or a second), so that each run renders the
-  // same sound.
   void Play(uint32_t module, const MusicSection& s) {
-    if (player.PlayModuleSection(module, s.start, s.end, s.restart, s.loop) == 0) return;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (Music() == nullptr && std::chrono::steady_clock::now() < until) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    player.PlayModuleSection(module, s.start, s.end, s.restart, s.loop);
   }
 
   void Render(double seconds, int effectEveryBlocks) {
@@ -165,10 +134,8 @@ struct Run {
         const auto& wave = b % (4 * effectEveryBlocks) == 0 ? hit : shot;
         effects.PlayMemory(wave.data(), wave.size());
       }
-      lock.Lock();
       mixer.Render(block.data(), kBlock);
       const int32_t position = mixer.CurrentPosition();
-      lock.Unlock();
       for (float v : block) {
         if (!(v >= -AudioMixer::kCeiling && v <= AudioMixer::kCeiling)) __builtin_trap();
       }

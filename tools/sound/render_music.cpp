@@ -19,9 +19,8 @@ int main(int argc, char** argv) {
   }
   constexpr int kRate = 48000;
   AudioMixer mixer(kRate);
-  NoAudioLock lock;
-  MixerModulePlayer player(mixer, lock);
-  MixerWaveOutput effects(mixer, lock);
+  MixerModulePlayer player(mixer, MixerModulePlayer::Seeking::kInRender);
+  MixerWaveOutput effects(mixer);
   const uint32_t module = player.LoadModule(argv[1]);
   if (module == 0) {
     std::fprintf(stderr, "render_music: cannot load %s\n", argv[1]);

@@ -171,9 +171,8 @@ constexpr size_t kChunk = 32;
 
 struct Listener {
   AudioMixer mixer{kRate, kChunk};  // the row read between blocks is the one heard next
-  NoAudioLock lock;
-  MixerModulePlayer player{mixer, lock};
-  MixerWaveOutput effects{mixer, lock};
+  MixerModulePlayer player{mixer, MixerModulePlayer::Seeking::kInRender};
+  MixerWaveOutput effects{mixer};
   uint32_t module = 0;
 };
 
