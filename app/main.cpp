@@ -22,6 +22,10 @@
 #include "audio/sdl_audio.h"
 
 #ifdef __EMSCRIPTEN__
+EM_JS(void, kestrane_play_changed, (int playing), {
+  if (Module['onPlayChanged']) Module['onPlayChanged'](playing !== 0);
+});
+
 namespace {
 // The page takes a new version of the site only out of a game, so it is
 // told each time play starts and ends (the last ship lost, or Escape to the
@@ -43,7 +47,7 @@ class PlayReport : public Handlers {
     const bool playing = w_.GameRunning || w_.DeathSequenceRunning;
     if (playing == reported_) return;
     reported_ = playing;
-    EM_ASM({ if (Module['onPlayChanged']) Module['onPlayChanged']($0 !== 0); }, playing);
+    kestrane_play_changed(playing);
   }
   Handlers& form_;
   const World& w_;
