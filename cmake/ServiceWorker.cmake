@@ -15,6 +15,11 @@ foreach(name ${files})
   string(APPEND sums "${name} ${sum}\n")
   string(APPEND KESTRANE_SITE_FILES "\n  ['${name}', '${sum}', ${size}],")
 endforeach()
+# The worker's own code counts too: a new worker never takes the cache name
+# of the one it replaces, whose cache its install (or a failed install,
+# which deletes its cache) would otherwise write over or delete.
+file(SHA256 ${TEMPLATE} sum)
+string(APPEND sums "sw.js ${sum}\n")
 string(SHA256 version "${sums}")
 string(SUBSTRING ${version} 0 16 KESTRANE_SITE_VERSION)
 configure_file(${TEMPLATE} ${SITE}/sw.js @ONLY)

@@ -49,9 +49,8 @@ const link = readPpm('sprLink.ppm');
 const ship = readPpm('sprPlayer.ppm');
 const status = readPpm('sprStatus.ppm');
 
-// The site over HTTP on a free port of 127.0.0.1, as any static host would;
-// `release` holds files uploaded in place of the site's.
-const [release, requested] = [new Map(), []];
+// The site over HTTP on a free port of 127.0.0.1, as any static host would.
+const release = new Map(), requested = [];  // files uploaded in place of the site's; requests
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
                 '.data': 'application/octet-stream', '.png': 'image/png',
                 '.webmanifest': 'application/manifest+json' };
