@@ -414,35 +414,38 @@ async function load(page, url, where, reload = false) {
 }
 
 // A release B uploaded while A is open in a tab on the game's title, one in
-// a game and one frozen: the first reloads at once, the second when its game
-// ends, the third when it wakes; offlinePass then plays B.
+// a game and one on the start cover, the last two frozen (the one in a game
+// so that it cannot lose its four ships meanwhile): the title tab takes B at
+// once, the playing tab only when its game ends, and offlinePass plays B.
 async function updatePass() {
   const tabs = [await browser.newPage(), await browser.newPage(), await browser.newPage()];
-  const [frozen, title, playing] = tabs;  // only a tab out of view can freeze
+  const [frozen, title, playing] = tabs;  // the last one opened is in view
   for (const tab of tabs) {
     watch(tab, 'update');
     await tab.goto(base + 'index.html');
     await tab.waitForFunction(() => navigator.serviceWorker.controller);
     await tab.evaluate(() => { window.oldRelease = true; });
   }
-  const freezer = await frozen.createCDPSession();
-  await freezer.send('Page.setWebLifecycleState', { state: 'frozen' });
+  // Only a tab out of view can freeze.
+  const freeze = async (tab, state) => (await tab.createCDPSession()).send('Page.setWebLifecycleState', { state });
+  await freeze(frozen, 'frozen');
+  await plays(playing, 'playing tab');
   await title.bringToFront();
+  await freeze(playing, 'frozen');
   await title.keyboard.press('Space');
   await waitFor('title tab: the title', 30, () => titleShown(title));
-  await playing.bringToFront();
-  await plays(playing, 'playing tab');
   const worker = path.join(site, 'sw.js');
   release.set(worker, fs.readFileSync(worker, 'utf8').replace(/version = '\w+'/, "version = 'B'"));
   tabs.push(await browser.newPage());
   await tabs[3].goto(base + 'index.html');  // a visit finds B
   const taken = (tab) => tab.evaluate(() => !window.oldRelease).catch(() => false);
   await waitFor('the title tab to take release B', 60, () => taken(title));
+  await freeze(playing, 'active');
   if (await taken(playing)) fail('release B cut a game short');
   await playing.bringToFront();
   await playing.keyboard.press('Escape');
   await waitFor('the playing tab to take release B after its game', 30, () => taken(playing));
-  await freezer.send('Page.setWebLifecycleState', { state: 'active' });
+  await freeze(frozen, 'active');
   await waitFor('the frozen tab to take release B', 30, () => taken(frozen));
   for (const tab of tabs) await tab.close();
 }
