@@ -22,6 +22,41 @@
 #include "audio/module_file.h"
 #include "audio/sdl_audio.h"
 
+#ifdef __EMSCRIPTEN__
+EM_JS(void, kestrane_play_changed, (int playing), {
+  if (Module['onPlayChanged']) Module['onPlayChanged'](playing !== 0);
+});
+
+namespace {
+// The page takes a new version of the site only out of a game, so it is
+// told each time play starts and ends (the last ship lost, or Escape to the
+// title): looked at after every event and timer tick, nested ones included.
+class PlayReport : public Handlers {
+ public:
+  PlayReport(Handlers& form, const World& w) : form_(form), w_(w) {}
+  void OnEvent(const Event& e) override {
+    form_.OnEvent(e);
+    Report();
+  }
+  void OnTimer(TimerId id) override {
+    form_.OnTimer(id);
+    Report();
+  }
+
+ private:
+  void Report() {
+    const bool playing = w_.GameRunning || w_.DeathSequenceRunning;
+    if (playing == reported_) return;
+    reported_ = playing;
+    kestrane_play_changed(playing);
+  }
+  Handlers& form_;
+  const World& w_;
+  bool reported_ = false;
+};
+}  // namespace
+#endif
+
 int main(int, char**) {
   std::string error;
   std::unique_ptr<SdlPlatform> platform = SdlPlatform::Create(error);
@@ -49,7 +84,12 @@ int main(int, char**) {
   DefaultRandom random;
   Game game(gfx, loop, audio.Player(), audio.Effects(), random);
   MainForm form(game);
+#ifdef __EMSCRIPTEN__
+  PlayReport report(form, game.world);
+  loop.SetHandlers(&report);
+#else
   loop.SetHandlers(&form);
+#endif
 
   // No executable folder (its path too long, say): no music, never a file of
   // the working directory.

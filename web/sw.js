@@ -1,10 +1,11 @@
 // The service worker: every file of the game in one cache, so that after
 // one visit the game loads and plays with the network off. The build fills
-// in each file with its SHA-256 and the version (made from all of them).
-// A new version fills its own cache, then takes over as soon as no page of
-// the game is in a game (the pages say; see index.html) and deletes the
-// old caches; pages of the old version load again before their next game,
-// so a page never mixes the two.
+// in each file with its SHA-256 and size, and the version (made from all of
+// them). A new version fills its own cache, then takes over at once and
+// deletes the old caches: it waits for no page, so none can hold it back
+// (not a hidden or frozen one either). A page of the old version loads
+// again as soon as it is out of a game (see index.html); a game in progress
+// has all it needs in memory and plays on to its end.
 'use strict';
 const version = '@KESTRANE_SITE_VERSION@';
 const files = [@KESTRANE_SITE_FILES@
@@ -35,52 +36,53 @@ async function fetchChecked(name, sum) {
   return new Response(body, { headers: type ? { 'Content-Type': type } : {} });
 }
 
+// The pages of the game (the game's own page in page/ loads nothing that
+// must match), whether or not a worker controls them yet.
+async function gamePages() {
+  return (await self.clients.matchAll({ type: 'window', includeUncontrolled: true }))
+    .filter((client) => {
+      const url = new URL(client.url);
+      url.search = url.hash = '';
+      return url.href === scope || url.href === scope + 'index.html';
+    });
+}
+
 // All files or none: a failed install leaves the old version (or the
-// network) in charge, and the browser tries again on a later visit.
-self.addEventListener('install', (event) => {
-  event.waitUntil((async () => {
+// network) in charge, and the browser tries again on the next visit. The
+// room is claimed first, with an entry as large as all the files: a
+// browser that cannot keep them then fails before downloading anything,
+// where a download thrown away would fetch the game twice (the page loads
+// it from the network anyway). Browsers do not tell the real room left.
+async function install() {
+  const needed = files.reduce((total, [, , size]) => total + size, 0);
+  const cache = await caches.open(cacheName);
+  try {
+    await cache.put('kestrane-room', new Response(new Uint8Array(needed)));
+    await cache.delete('kestrane-room');
     const copies = await Promise.all(files.map(([name, sum]) => fetchChecked(name, sum)));
-    const cache = await caches.open(cacheName);
-    try {
-      await Promise.all(files.map(([name], i) => cache.put(name, copies[i])));
-    } catch (error) {
-      await caches.delete(cacheName);
-      throw error;
+    await Promise.all(files.map(([name], i) => cache.put(name, copies[i])));
+  } catch (error) {
+    await caches.delete(cacheName);
+    throw error;
+  }
+}
+
+// Storage full is the one failure the player can act on (free some room):
+// the pages say so. Any other (a half-finished upload, the network gone)
+// is retried on the next visit without a word.
+self.addEventListener('install', (event) => {
+  event.waitUntil(install().then(() => self.skipWaiting(), async (error) => {
+    if (error.name === 'QuotaExceededError') {
+      for (const page of await gamePages()) page.postMessage('kestrane: no room');
     }
-  })());
+    throw error;
+  }));
 });
 
 self.addEventListener('activate', (event) => {
   event.waitUntil(caches.keys().then((names) => Promise.all(names
     .filter((name) => name.startsWith(prefix) && name !== cacheName)
     .map((name) => caches.delete(name)))));
-});
-
-// Whether a page of the game is in a game; one that does not answer (an
-// older version's, or frozen) counts as in one.
-function inGame(client) {
-  return new Promise((resolve) => {
-    const channel = new MessageChannel();
-    channel.port1.onmessage = (event) => resolve(event.data === true);
-    client.postMessage('kestrane: in a game?', [channel.port2]);
-    setTimeout(() => resolve(true), 3000);
-  });
-}
-
-// A page with no game running tells the waiting version; it takes over if
-// no other page of the game is in one either. Other pages (the game's own
-// page in page/) load nothing that must match.
-self.addEventListener('message', (event) => {
-  if (event.data !== 'kestrane: no game') return;
-  event.waitUntil((async () => {
-    const pages = (await self.clients.matchAll({ type: 'window', includeUncontrolled: true }))
-      .filter((client) => {
-        const url = new URL(client.url);
-        url.search = url.hash = '';
-        return url.href === scope || url.href === scope + 'index.html';
-      });
-    if (!(await Promise.all(pages.map(inGame))).includes(true)) await self.skipWaiting();
-  })());
 });
 
 // This version's copy first; the site's folder itself is its index.html.

@@ -3,7 +3,8 @@
 // Escape back, the web link opening the game's page in a new tab, quitting
 // and playing again; the same by touch in phone emulation, upright and on
 // its side, with a finger the browser takes back and sound the system
-// suspends; a game with the network off after one visit, also from a host
+// suspends; a new release taken by open tabs, a browser without room for
+// the game; a game with the network off after one visit, also from a host
 // that redirects index.html to its folder and with two copies of the site
 // on that host; and not one console error on the way.
 // Usage: node browser_test.mjs SITE-FOLDER PICTURE-FOLDER [--measure SECONDS]
@@ -49,18 +50,21 @@ const ship = readPpm('sprPlayer.ppm');
 const status = readPpm('sprStatus.ppm');
 
 // The site over HTTP on a free port of 127.0.0.1, as any static host would.
+const release = new Map(), requested = [];  // files uploaded in place of the site's; requests
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
                 '.data': 'application/octet-stream', '.png': 'image/png',
                 '.webmanifest': 'application/manifest+json' };
 const server = http.createServer((request, response) => {
   const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
   const file = path.join(site, name.endsWith('/') ? name + 'index.html' : name);
+  requested.push(request.headers.host + name);
   if (!file.startsWith(site + path.sep) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
     response.writeHead(404).end();
     return;
   }
   response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
-  fs.createReadStream(file).pipe(response);
+  if (release.has(file)) response.end(release.get(file));
+  else fs.createReadStream(file).pipe(response);
 });
 await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
 const base = `http://127.0.0.1:${server.address().port}/`;
@@ -409,6 +413,57 @@ async function load(page, url, where, reload = false) {
   await plays(page, where);
 }
 
+// A release B uploaded while A is open in a tab on the game's title, one in
+// a game and one on the start cover, the last two frozen (the one in a game
+// so that it cannot lose its four ships meanwhile): the title tab takes B at
+// once, the playing tab only when its game ends, and offlinePass plays B.
+async function updatePass() {
+  const tabs = [await browser.newPage(), await browser.newPage(), await browser.newPage()];
+  const [frozen, title, playing] = tabs;  // the last one opened is in view
+  for (const tab of tabs) {
+    watch(tab, 'update');
+    await tab.goto(base + 'index.html');
+    await tab.waitForFunction(() => navigator.serviceWorker.controller);
+    await tab.evaluate(() => { window.oldRelease = true; });
+  }
+  // Only a tab out of view can freeze.
+  const freeze = async (tab, state) => (await tab.createCDPSession()).send('Page.setWebLifecycleState', { state });
+  await freeze(frozen, 'frozen');
+  await plays(playing, 'playing tab');
+  await title.bringToFront();
+  await freeze(playing, 'frozen');
+  await title.keyboard.press('Space');
+  await waitFor('title tab: the title', 30, () => titleShown(title));
+  const worker = path.join(site, 'sw.js');
+  release.set(worker, fs.readFileSync(worker, 'utf8').replace(/version = '\w+'/, "version = 'B'"));
+  tabs.push(await browser.newPage());
+  await tabs[3].goto(base + 'index.html');  // a visit finds B
+  const taken = (tab) => tab.evaluate(() => !window.oldRelease).catch(() => false);
+  await waitFor('the title tab to take release B', 60, () => taken(title));
+  await freeze(playing, 'active');
+  if (await taken(playing)) fail('release B cut a game short');
+  await playing.bringToFront();
+  await playing.keyboard.press('Escape');
+  await waitFor('the playing tab to take release B after its game', 30, () => taken(playing));
+  await freeze(frozen, 'active');
+  await waitFor('the frozen tab to take release B', 30, () => taken(frozen));
+  for (const tab of tabs) await tab.close();
+}
+
+// Too little room for the game: one note, and nothing fetched twice.
+async function quotaPass() {
+  const page = await browser.newPage();
+  watch(page, 'tiny quota');
+  const origin = `http://localhost:${server.address().port}`;
+  await (await page.createCDPSession()).send('Storage.overrideQuotaForOrigin', { origin, quotaSize: 500000 });
+  await load(page, origin + '/', 'tiny quota');
+  await waitFor('one note of no room', 30, () => page.evaluate(() => document.body.innerText.split(/storage full/i).length === 2));
+  // The browser itself fetches the icon as it likes (tab, manifest).
+  const mine = requested.filter((r) => r.startsWith('localhost:') && !r.includes('/icons/'));
+  if (new Set(mine).size !== mine.length) fail(`with too little room, fetched twice: ${mine.join(' ')}`);
+  await page.close();
+}
+
 // After one visit the service worker holds every file: with the servers
 // gone, the page loads again and a game starts. On the tidying host each
 // copy is installed, then loaded again online (from its worker) before
@@ -419,9 +474,9 @@ async function offlinePass() {
   await page.goto(base + 'index.html');
   const caches = await page.evaluate(async () => {
     await navigator.serviceWorker.ready;
-    return (await window.caches.keys()).length;
+    return window.caches.keys();
   });
-  if (caches !== 1) fail(`after one visit there are ${caches} caches of the game, not 1`);
+  if (caches.length !== 1 || !caches[0].endsWith(' B')) fail(`after one visit the caches are ${caches}, not B's alone`);
   for (const copy of copies) {
     const where = `${copy} on a redirecting host`;
     const other = await browser.newPage();
@@ -551,6 +606,8 @@ try {
 
     await touchPass(false);
     await touchPass(true);
+    await updatePass();
+    await quotaPass();
     await offlinePass();
   }
   if (problems.length > 0) fail(problems.join('\n'));
