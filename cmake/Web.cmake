@@ -50,6 +50,7 @@ function(kestrane_web_site target music)
   # anew or any copied file changes (a copy is rewritten only on a change).
   add_custom_command(OUTPUT ${site}/sw.js
     COMMAND ${CMAKE_COMMAND} -DSITE=${site} -DTEMPLATE=${CMAKE_SOURCE_DIR}/web/sw.js
+            -DGAME_VERSION=${PROJECT_VERSION}
             -P ${CMAKE_SOURCE_DIR}/cmake/ServiceWorker.cmake
     DEPENDS ${target} ${CMAKE_SOURCE_DIR}/web/sw.js ${CMAKE_SOURCE_DIR}/cmake/ServiceWorker.cmake
             ${copied}
