@@ -1,9 +1,9 @@
 # Writes the site's service worker from its template (cmake -DSITE=folder
-# -DTEMPLATE=web/sw.js -P ServiceWorker.cmake): every file in the site with
-# its SHA-256, which the worker checks each download against, and its size
-# (the room the worker needs before it downloads anything), and a version
-# made from them all, so that any change to any file gives the cache a new
-# name and the old cache is deleted.
+# -DTEMPLATE=web/sw.js -DGAME_VERSION=1.0 -P ServiceWorker.cmake): every file
+# in the site with its SHA-256, which the worker checks each download against,
+# and its size (the room the worker needs before it downloads anything), and a
+# version made of the game's and of them all, so that any change to any file
+# gives the cache a new name and the old cache is deleted.
 file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${SITE} ${SITE}/*)
 list(REMOVE_ITEM files sw.js)
 list(SORT files)
@@ -21,5 +21,6 @@ endforeach()
 file(SHA256 ${TEMPLATE} sum)
 string(APPEND sums "sw.js ${sum}\n")
 string(SHA256 version "${sums}")
-string(SUBSTRING ${version} 0 16 KESTRANE_SITE_VERSION)
+string(SUBSTRING ${version} 0 16 digest)
+set(KESTRANE_SITE_VERSION ${GAME_VERSION}-${digest})
 configure_file(${TEMPLATE} ${SITE}/sw.js @ONLY)

@@ -10,8 +10,8 @@ kestrane_import_prebuilt(browser "${KESTRANE_WEB_SDL2}" "${KESTRANE_WEB_OPENMPT}
 add_compile_options(-fexceptions)
 
 # Makes `target` the browser game: the site folder holds the page that runs
-# it (index.html), its .js, .wasm and .data (the music module at the path the
-# game looks for it), and the game's own page in page/.
+# it (index.html), its .js and .wasm (with the music module inside, at the
+# path the game looks for it), and the game's own page in page/.
 function(kestrane_web_site target music)
   set(site ${CMAKE_BINARY_DIR}/site)
   set(library ${CMAKE_SOURCE_DIR}/web/library.js)
@@ -29,7 +29,9 @@ function(kestrane_web_site target music)
     -sEXPORTED_RUNTIME_METHODS=callMain
     -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1
     --js-library ${library}
-    "SHELL:--preload-file ${music}@/Kestrane.snd")
+    # Embedded, not preloaded: the file packager stamps a preloaded package
+    # with a random UUID, and the site would differ at every build.
+    "SHELL:--embed-file \"${music}@/Kestrane.snd\"")
   # Emscripten's clang, unlike the desktop compilers, counts the long
   # embedded-data literals against the standard's minimum limit.
   set_source_files_properties(${KESTRANE_RESOURCES_CPP} PROPERTIES
@@ -50,6 +52,7 @@ function(kestrane_web_site target music)
   # anew or any copied file changes (a copy is rewritten only on a change).
   add_custom_command(OUTPUT ${site}/sw.js
     COMMAND ${CMAKE_COMMAND} -DSITE=${site} -DTEMPLATE=${CMAKE_SOURCE_DIR}/web/sw.js
+            -DGAME_VERSION=${PROJECT_VERSION}
             -P ${CMAKE_SOURCE_DIR}/cmake/ServiceWorker.cmake
     DEPENDS ${target} ${CMAKE_SOURCE_DIR}/web/sw.js ${CMAKE_SOURCE_DIR}/cmake/ServiceWorker.cmake
             ${copied}

@@ -18,7 +18,7 @@ case "${1:-}" in
   "") packages=("${play[@]}" "${web[@]}" libgtest-dev libgmock-dev libbenchmark-dev
                 xvfb xdotool imagemagick fonts-dejavu-core x11-utils x11-xserver-utils sox
                 pulseaudio pulseaudio-utils file lintian appstream desktop-file-utils weston
-                clang-14 libclang-rt-14-dev) ;;
+                clang-14 libclang-rt-14-dev diffoscope-minimal) ;;
   *) echo "usage: scripts/setup.sh [play | web]" >&2; exit 2 ;;
 esac
 install_packages setup "${packages[@]}"

@@ -5,7 +5,8 @@
 # then the music path's fuzz target over its kept cases and a short fixed run;
 # then the figures of the mix, which fail when any sample reaches full scale;
 # then checks the installed game and its .deb (scripts/check-package.sh);
-# then the browser build in headless Chromium and the Windows build under Wine.
+# then the browser build in headless Chromium and the Windows build under Wine;
+# last, that the .deb, the zip and the installer repeat byte for byte.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -40,3 +41,10 @@ node tests/web/browser_test.mjs "$site" assets/data
 # on two busy cores).
 echo "== windows"
 scripts/windows.sh --test
+
+# The .deb, the zip and the installer of this tree, and of a copy of it in
+# another folder built under another user name, umask, locale and time zone,
+# must be the same bytes and carry the version of CMakeLists.txt; reuses the
+# package stage's build and the Windows libraries.
+echo "== reproducible"
+scripts/release.sh --packages

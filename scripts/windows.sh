@@ -72,7 +72,7 @@ version=$(sed -n 's/^project(Kestrane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLi
 package() {
   local out=$root/build/windows/release stage=$root/build/windows/stage
   local name=kestrane-$version epoch
-  epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 0)}
+  epoch=${SOURCE_DATE_EPOCH:-$("$root/scripts/source-date.sh" 2>/dev/null || echo 0)}
   rm -rf "$out" "$stage"
   mkdir -p "$out" "$stage"
   cmake --install "$root/build/windows" --prefix "$stage/$name" >&2
@@ -132,7 +132,7 @@ build_libraries
 if [ "$mode" = --test ]; then
   # The test builds a copy of this checkout itself, in a folder with a long
   # path, dated as this one.
-  SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)}
+  SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$("$root/scripts/source-date.sh" 2>/dev/null || date +%s)}
   export SOURCE_DATE_EPOCH
   exec "$root/tests/e2e/windows_e2e.sh" "$version"
 fi

@@ -1,11 +1,11 @@
 // The service worker: every file of the game in one cache, so that after
 // one visit the game loads and plays with the network off. The build fills
-// in each file with its SHA-256 and size, and the version (made from all of
-// them). A new version fills its own cache, then takes over at once and
-// deletes the old caches: it waits for no page, so none can hold it back
-// (not a hidden or frozen one either). A page of the old version loads
-// again as soon as it is out of a game (see index.html); a game in progress
-// has all it needs in memory and plays on to its end.
+// in each file with its SHA-256 and size, and the version (the game's, with
+// a digest of all of them). A new version fills its own cache, then takes
+// over at once and deletes the old caches: it waits for no page, so none can
+// hold it back (not a hidden or frozen one either). A page of the old
+// version loads again as soon as it is out of a game (see index.html); a game
+// in progress has all it needs in memory and plays on to its end.
 'use strict';
 const version = '@KESTRANE_SITE_VERSION@';
 const files = [@KESTRANE_SITE_FILES@

@@ -435,7 +435,7 @@ async function updatePass() {
   await title.keyboard.press('Space');
   await waitFor('title tab: the title', 30, () => titleShown(title));
   const worker = path.join(site, 'sw.js');
-  release.set(worker, fs.readFileSync(worker, 'utf8').replace(/version = '\w+'/, "version = 'B'"));
+  release.set(worker, fs.readFileSync(worker, 'utf8').replace(/version = '[^']+'/, "version = 'B'"));
   tabs.push(await browser.newPage());
   await tabs[3].goto(base + 'index.html');  // a visit finds B
   const taken = (tab) => tab.evaluate(() => !window.oldRelease).catch(() => false);
