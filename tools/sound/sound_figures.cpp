@@ -185,6 +185,9 @@ Stereo RenderSection(Listener& g, const MusicSection& section, F atRow) {
   Stereo out;
   int32_t lastOrder = -1, lastRow = -1;
   float block[2 * kChunk];
+  // The start is a command taken at the next block: an empty one takes it,
+  // so the first row read is the section's, not the one played before.
+  g.mixer.Render(block, 0);
   while (g.mixer.Music() != nullptr) {
     const int32_t order = g.mixer.CurrentPosition();
     const int32_t row = g.mixer.Music()->get_current_row();
