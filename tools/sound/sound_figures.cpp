@@ -303,6 +303,11 @@ int main(int argc, char** argv) {
       {{"title", kTitleMusic}, {"in-game", kPlayMusic}, {"jingle", kDeathJingle}}};
   for (const Tune& t : tunes) {
     const Stereo mix = RenderSection(g, t.section, none);
+    // Effects over a tune that rendered nothing would prove nothing.
+    if (mix.size() / 2 < static_cast<size_t>(kRate)) {
+      std::fprintf(stderr, "sound_figures: the %s tune rendered under a second\n", t.name);
+      return 1;
+    }
     const bool jingle = !t.section.loop;
     Figures(t.name, mix, jingle ? Stereo{} : Solo(bytes, *like, t.section, {"kick"}),
             jingle ? Stereo{} : Solo(bytes, *like, t.section, {"lead"}),
